@@ -20,6 +20,3 @@ using HANDLE = void*;
 using HMODULE = void*;
 using HWND = void*;
 using HINSTANCE = void*;
-
-constexpr BOOL TRUE_ = 1;
-constexpr BOOL FALSE_ = 0;
