@@ -1,0 +1,193 @@
+#include "support/PrivatePulse.h"
+
+#include <cerrno>
+#include <chrono>
+#include <csignal>
+#include <cstdlib>
+#include <fcntl.h>
+#include <fstream>
+#include <regex>
+#include <sstream>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+
+namespace testing_support {
+
+namespace {
+
+bool ProcessAlive(pid_t pid) {
+    return pid > 0 && (kill(pid, 0) == 0 || errno == EPERM);
+}
+
+} // namespace
+
+PrivatePulse::PrivatePulse() : root_(std::make_unique<ScratchDir>("tm-pulse")) {
+    home_ = root_->Path() + "/home";
+    xdgRuntime_ = root_->Path() + "/run";
+    pulseRuntime_ = xdgRuntime_ + "/pulse";
+    logPath_ = root_->Path() + "/daemon.log";
+    mkdir(home_.c_str(), 0700);
+    mkdir(xdgRuntime_.c_str(), 0700);
+}
+
+PrivatePulse::~PrivatePulse() {
+    Kill();
+    if (applied_) {
+        for (const auto& [key, value] : saved_) {
+            if (value) {
+                setenv(key.c_str(), value->c_str(), 1);
+            } else {
+                unsetenv(key.c_str());
+            }
+        }
+    }
+}
+
+std::map<std::string, std::string> PrivatePulse::Environment() const {
+    return {{"HOME", home_}, {"XDG_RUNTIME_DIR", xdgRuntime_}, {"PULSE_RUNTIME_PATH", pulseRuntime_}};
+}
+
+void PrivatePulse::ApplyToProcess() {
+    for (const auto& [key, value] : Environment()) {
+        if (!applied_) {
+            const char* old = std::getenv(key.c_str());
+            saved_[key] = old != nullptr ? std::optional<std::string>(old) : std::nullopt;
+        }
+        setenv(key.c_str(), value.c_str(), 1);
+    }
+    // A server address inherited from the caller would take precedence over the runtime folder.
+    if (!applied_) {
+        const char* old = std::getenv("PULSE_SERVER");
+        saved_["PULSE_SERVER"] = old != nullptr ? std::optional<std::string>(old) : std::nullopt;
+    }
+    unsetenv("PULSE_SERVER");
+    applied_ = true;
+}
+
+bool PrivatePulse::Start(std::string* error) {
+    if (pid_ > 0 && ProcessAlive(pid_)) {
+        return true;
+    }
+    pid_t pid = fork();
+    if (pid < 0) {
+        if (error != nullptr) {
+            *error = "fork failed";
+        }
+        return false;
+    }
+    if (pid == 0) {
+        for (const auto& [key, value] : Environment()) {
+            setenv(key.c_str(), value.c_str(), 1);
+        }
+        unsetenv("PULSE_SERVER");
+        int log = open(logPath_.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0600);
+        if (log >= 0) {
+            dup2(log, 1);
+            dup2(log, 2);
+            close(log);
+        }
+        setpgid(0, 0);
+        execlp("pulseaudio", "pulseaudio", "-n", "--daemonize=no", "--exit-idle-time=-1",
+               "--log-target=stderr", "-L", "module-native-protocol-unix", "-L",
+               "module-null-sink sink_name=tm_null", "-L", "module-always-sink",
+               static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    pid_ = pid;
+
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (std::chrono::steady_clock::now() < deadline) {
+        int status = 0;
+        if (waitpid(pid_, &status, WNOHANG) == pid_) {
+            pid_ = -1;
+            if (error != nullptr) {
+                std::ifstream in(logPath_);
+                std::stringstream log;
+                log << in.rdbuf();
+                *error = "pulseaudio exited at start: " + log.str();
+            }
+            return false;
+        }
+        if (Answers()) {
+            Pactl({"set-default-sink", "tm_null"});
+            return true;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    if (error != nullptr) {
+        *error = "pulseaudio did not answer within 10 s";
+    }
+    Kill();
+    return false;
+}
+
+void PrivatePulse::Kill() {
+    std::vector<pid_t> victims;
+    if (pid_ > 0) {
+        victims.push_back(pid_);
+    }
+    std::ifstream pidFile(pulseRuntime_ + "/pid");
+    long other = 0;
+    if (pidFile >> other && other > 0 && other != pid_) {
+        victims.push_back(static_cast<pid_t>(other));
+    }
+    for (pid_t victim : victims) {
+        if (ProcessAlive(victim)) {
+            kill(victim, SIGKILL);
+        }
+    }
+    for (pid_t victim : victims) {
+        if (victim == pid_) {
+            int status = 0;
+            waitpid(victim, &status, 0);
+        } else {
+            // Not our child: wait until it is gone so the next start does not meet it.
+            for (int i = 0; i < 200 && ProcessAlive(victim); ++i) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(10));
+            }
+        }
+    }
+    pid_ = -1;
+    unlink((pulseRuntime_ + "/pid").c_str());
+}
+
+bool PrivatePulse::Answers() const {
+    return Pactl({"info"}).exitCode == 0;
+}
+
+CommandResult PrivatePulse::Pactl(const std::vector<std::string>& args) const {
+    std::vector<std::string> argv{"pactl"};
+    argv.insert(argv.end(), args.begin(), args.end());
+    return RunCommand(argv, Environment(), 5000);
+}
+
+std::optional<long> PrivatePulse::SinkVolume() const {
+    CommandResult r = Pactl({"get-sink-volume", "@DEFAULT_SINK@"});
+    if (r.exitCode != 0) {
+        return std::nullopt;
+    }
+    // "Volume: front-left: 32768 /  50% / -18.06 dB,   front-right: ..."
+    std::smatch m;
+    if (std::regex_search(r.output, m, std::regex(R"(:\s*(\d+)\s*/)"))) {
+        return std::stol(m[1].str());
+    }
+    return std::nullopt;
+}
+
+std::optional<bool> PrivatePulse::SinkMuted() const {
+    CommandResult r = Pactl({"get-sink-mute", "@DEFAULT_SINK@"});
+    if (r.exitCode != 0) {
+        return std::nullopt;
+    }
+    if (r.output.find("yes") != std::string::npos) {
+        return true;
+    }
+    if (r.output.find("no") != std::string::npos) {
+        return false;
+    }
+    return std::nullopt;
+}
+
+} // namespace testing_support
