@@ -4,6 +4,7 @@
 // files named by configuration entries; the temporary-file names, the "ZIP" unpacker and the
 // drawing routines shared by the report list and the drawn page items.
 
+#include "config/Colors.h"
 #include "config/MemoryStream.h"
 #include "config/Picture.h"
 #include "platform/Win32Types.h"
@@ -66,3 +67,16 @@ std::string MakeTempFileName(const std::string& extension);
 void InflateFile(const std::string& source, const std::string& target);
 std::vector<unsigned char> InflateSizedStream(const std::vector<unsigned char>& source);
 constexpr std::uint32_t kMaxInflatedSize = 64u * 1024 * 1024;
+
+// Fills rows Top to Bottom inclusive (Bottom - Top + 1 of them, none when Bottom < Top) across
+// the rectangle's width, each in the colour a running sum reaches from startColor towards
+// endColor, rounded with halves to even: the first row is startColor, the last endColor.
+void PaintVerticalGradient(TCanvas& canvas, const TRect& rect, TColor startColor, TColor endColor);
+
+// Text in the smoothest rendering there is (subpixel), its top-left at the rectangle's
+// top-left (right and bottom are not used), in font's attributes, which the canvas font takes
+// on. The quality stays on the canvas font until its face, size or style changes.
+void TextOutClearType(TCanvas& canvas, const TFont& font, const TRect& rect,
+                      const std::string& text);
+// The same with the canvas's own font at (x, y).
+void TextOutClearTypeAt(TCanvas& canvas, int x, int y, const std::string& text);

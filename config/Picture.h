@@ -55,7 +55,7 @@ TGraphic LoadGraphicFromFile(const std::string& fileName);
 // The largest picture we agree to decode; nothing the program ships comes near it, and a
 // damaged header must not make us allocate gigabytes.
 constexpr int kMaxPictureSide = 16384;
-constexpr std::int64_t kMaxPicturePixels = 16 * 1024 * 1024;
+constexpr std::int64_t kMaxPicturePixels = 4 * 1024 * 1024;
 
 // A holder of one graphic, as the loader's shared picture: each load replaces what it holds.
 class TPicture {
