@@ -20,10 +20,12 @@ struct ButtonColours {
 // A rounded face with a gentle vertical gradient, a highlight along the upper edge and a soft
 // shadow below; returns the face so the caller can place the caption on it.
 QRectF PaintButtonFace(QPainter& p, const QSize& size, qreal radius, const ButtonColours& c) {
-    const QRectF face(2, 1, size.width() - 4, size.height() - 5);
+    // Margins sized so the shadow fades out inside the picture instead of being cut off at
+    // its edge.
+    const QRectF face(3, 1, size.width() - 6, size.height() - 6);
     QPainterPath shape;
     shape.addRoundedRect(face, radius, radius);
-    PaintShadow(p, shape, QPointF(0, 2), 2, c.shadow);
+    PaintShadow(p, shape, QPointF(0, 2), 1, c.shadow);
 
     QLinearGradient fill(face.topLeft(), face.bottomLeft());
     fill.setColorAt(0, c.top);

@@ -39,8 +39,8 @@ QPainterPath BadgeShape(IconMeaning meaning, qreal inset) {
     if (meaning == IconMeaning::Warning) {
         // Offsetting a sharp triangle by a round stroke gives it even, rounded corners.
         QPolygonF sharp;
-        sharp << QPointF(16, 4.2 + inset) << QPointF(29.2 - inset, 27.4 - inset * 0.5)
-              << QPointF(2.8 + inset, 27.4 - inset * 0.5);
+        sharp << QPointF(16, 5 + inset) << QPointF(28.3 - inset, 26.6 - inset * 0.5)
+              << QPointF(3.7 + inset, 26.6 - inset * 0.5);
         QPainterPath core;
         core.addPolygon(sharp);
         core.closeSubpath();
@@ -49,8 +49,9 @@ QPainterPath BadgeShape(IconMeaning meaning, qreal inset) {
         rounder.setJoinStyle(Qt::RoundJoin);
         path = core.united(rounder.createStroke(core)).simplified();
     } else {
-        const qreal r = 14.5 - inset;
-        path.addEllipse(QPointF(16, 16), r, r);
+        // A little above the middle, leaving room below for the shadow.
+        const qreal r = 14 - inset;
+        path.addEllipse(QPointF(16, 15.5), r, r);
     }
     return path;
 }
@@ -59,6 +60,9 @@ QPainterPath BadgeShape(IconMeaning meaning, qreal inset) {
 // stroke width (the outline set uses a slightly lighter hand).
 void PaintSign(QPainter& p, IconMeaning meaning, const QColor& colour, qreal weight) {
     p.save();
+    if (meaning != IconMeaning::Warning) {
+        p.translate(0, -0.5); // the circles sit half a pixel above the middle
+    }
     QPen pen(colour, 3.2 * weight, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin);
     p.setPen(pen);
     p.setBrush(Qt::NoBrush);
@@ -70,10 +74,10 @@ void PaintSign(QPainter& p, IconMeaning meaning, const QColor& colour, qreal wei
         p.drawEllipse(QPointF(16, 9.6), 2.1 * weight, 2.1 * weight);
         break;
     case IconMeaning::Warning:
-        p.drawLine(QPointF(16, 12), QPointF(16, 19));
+        p.drawLine(QPointF(16, 12.5), QPointF(16, 18.8));
         p.setPen(Qt::NoPen);
         p.setBrush(colour);
-        p.drawEllipse(QPointF(16, 23.4), 1.9 * weight, 1.9 * weight);
+        p.drawEllipse(QPointF(16, 22.8), 1.9 * weight, 1.9 * weight);
         break;
     case IconMeaning::Error:
         p.drawLine(QPointF(11.2, 11.2), QPointF(20.8, 20.8));
