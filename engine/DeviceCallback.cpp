@@ -12,13 +12,14 @@ thread_local BoundTarget currentTarget;
 } // namespace
 
 DeviceCallbackBinding::DeviceCallbackBinding(void* instance, Collector collect)
-    : previous_{currentTarget.instance, currentTarget.collect} {
+    : previousInstance_(currentTarget.instance), previousCollect_(currentTarget.collect) {
     currentTarget = {instance, collect};
 }
 
 DeviceCallbackBinding::DeviceCallbackBinding(std::vector<CollectedDevice>& Devices,
                                              std::int32_t& NextDevice)
-    : fields_{&Devices, &NextDevice}, previous_{currentTarget.instance, currentTarget.collect} {
+    : fields_{&Devices, &NextDevice}, previousInstance_(currentTarget.instance),
+      previousCollect_(currentTarget.collect) {
     currentTarget = {&fields_, [](void* instance, const DeviceRecord& record) {
                          auto* fields = static_cast<Fields*>(instance);
                          CollectDeviceRecord(*fields->devices, *fields->nextDevice, record);
@@ -26,7 +27,7 @@ DeviceCallbackBinding::DeviceCallbackBinding(std::vector<CollectedDevice>& Devic
 }
 
 DeviceCallbackBinding::~DeviceCallbackBinding() {
-    currentTarget = {previous_.instance, previous_.collect};
+    currentTarget = {previousInstance_, previousCollect_};
 }
 
 BOOL DeviceCallbackBinding::Callback(const DeviceRecord* record) {

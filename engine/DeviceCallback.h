@@ -29,15 +29,12 @@ public:
     static BOOL Callback(const DeviceRecord* record);
 
 private:
-    struct Target {
-        void* instance = nullptr;
-        Collector collect = nullptr;
-    };
     struct Fields {
         std::vector<CollectedDevice>* devices = nullptr;
         std::int32_t* nextDevice = nullptr;
     };
 
     Fields fields_;
-    Target previous_;
+    void* previousInstance_;
+    Collector previousCollect_;
 };

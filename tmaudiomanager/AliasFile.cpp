@@ -12,8 +12,41 @@ namespace tmaudiomanager {
 
 namespace {
 
-bool IsHexDigit(char c) {
-    return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F') || (c >= 'a' && c <= 'f');
+constexpr const char* kGlobCharacters = "*?[]\\";
+
+bool IsPlainPatternText(const std::string& text) {
+    return !text.empty() && text.find_first_of(kGlobCharacters) == std::string::npos;
+}
+
+// The vendor and device parts of the fields a key is made of.
+struct KeyParts {
+    std::optional<std::string> vendor;
+    std::optional<std::string> device;
+};
+
+KeyParts SplitKey(DriverTable table, const AliasFields& fields) {
+    auto field = [&fields](const char* marker) -> std::optional<std::string> {
+        const std::string* value = fields.Find(marker);
+        return value != nullptr ? std::optional<std::string>(*value) : std::nullopt;
+    };
+    switch (table) {
+    case DriverTable::PCI:
+        return {field("v"), field("d")};
+    case DriverTable::USB:
+        return {field("v"), field("p")};
+    case DriverTable::HDAUDIO: {
+        // One field holds both: vendor in the first four digits, device in the last four.
+        const std::optional<std::string> both = field("v");
+        if (!both || both->size() < 4) {
+            return {};
+        }
+        return {both->substr(0, 4),
+                both->size() > 4 ? std::optional(both->substr(4)) : std::nullopt};
+    }
+    case DriverTable::OTHER:
+        break;
+    }
+    return {};
 }
 
 std::vector<std::string_view> SplitWords(std::string_view line) {
@@ -65,10 +98,9 @@ std::optional<AliasRow> RowFor(std::string_view pattern, std::string_view module
         if (!fields) {
             return std::nullopt;
         }
-        const std::string* vendor = fields->Find("v");
-        row.prefilter = PrefilterFor(row.table, vendor != nullptr ? *vendor : "*");
+        row.prefilter = PatternKey(row.table, *fields);
     } else {
-        row.prefilter = PrefilterFor(row.table, bus);
+        row.prefilter = PatternKey(row.table, AliasFields{std::string(bus), {}});
     }
     return row;
 }
@@ -115,7 +147,7 @@ AliasSource LocateAliasSource() {
         }
         AliasSource source;
         source.path = path;
-        source.identity = "format 1\nkernel " + release + "\nfile " + path + "\nsize " +
+        source.identity = "format 2\nkernel " + release + "\nfile " + path + "\nsize " +
                           std::to_string(info.st_size) + "\nmtime " +
                           std::to_string(info.st_mtim.tv_sec) + "." +
                           std::to_string(info.st_mtim.tv_nsec) + "\ninode " +
@@ -168,31 +200,44 @@ std::optional<std::string> ReadAliasFile(const std::string& path) {
     return content;
 }
 
-std::string PrefilterFor(DriverTable table, std::string_view busOrVendorField) {
-    std::size_t digits = 0;
-    switch (table) {
-    case DriverTable::OTHER:
-        // Some buses are written as globs themselves ("acpi*:INT343A:*").
-        return busOrVendorField.find_first_of("*?[\\") == std::string_view::npos
-                   ? std::string(busOrVendorField)
-                   : std::string("*");
-    case DriverTable::PCI:
-        digits = 8;
-        break;
-    case DriverTable::USB:
-    case DriverTable::HDAUDIO:
-        digits = 4;
-        break;
+std::string PatternKey(DriverTable table, const AliasFields& pattern) {
+    if (table == DriverTable::OTHER) {
+        const std::size_t glob = pattern.bus.find_first_of(kGlobCharacters);
+        return glob == std::string::npos ? pattern.bus : pattern.bus.substr(0, glob) + "*";
     }
-    if (busOrVendorField.size() < digits) {
+    const KeyParts parts = SplitKey(table, pattern);
+    if (!parts.vendor || !IsPlainPatternText(*parts.vendor)) {
         return "*";
     }
-    for (std::size_t i = 0; i < digits; ++i) {
-        if (!IsHexDigit(busOrVendorField[i])) {
-            return "*";
-        }
+    if (!parts.device || !IsPlainPatternText(*parts.device)) {
+        return *parts.vendor + "*";
     }
-    return std::string(busOrVendorField.substr(0, digits));
+    return *parts.vendor + *parts.device;
+}
+
+std::vector<std::string> QueryKeys(DriverTable table, const AliasFields& id) {
+    if (table == DriverTable::OTHER) {
+        std::vector<std::string> keys{id.bus};
+        for (std::size_t length = 0; length <= id.bus.size(); ++length) {
+            keys.push_back(id.bus.substr(0, length) + "*");
+        }
+        return keys;
+    }
+    // A pattern that fixes a field the id leaves open cannot match it, so only keys of
+    // patterns that leave those fields open come into question.
+    const KeyParts parts = SplitKey(table, id);
+    const auto known = [](const std::optional<std::string>& part) {
+        return part && !part->empty() && part->find('?') == std::string::npos;
+    };
+    std::vector<std::string> keys;
+    if (known(parts.vendor)) {
+        if (known(parts.device)) {
+            keys.push_back(*parts.vendor + *parts.device);
+        }
+        keys.push_back(*parts.vendor + "*");
+    }
+    keys.push_back("*");
+    return keys;
 }
 
 } // namespace tmaudiomanager

@@ -2,6 +2,10 @@
 // The kernel's module alias table (modules.alias): where it is, what identifies its current
 // content, and its lines sorted into the driver data's tables.
 
+#include "tmaudiomanager/ModaliasPattern.h"
+
+#include "tmaudiomanager/ModaliasPattern.h"
+
 #include <cstddef>
 #include <optional>
 #include <string>
@@ -28,7 +32,7 @@ AliasSource LocateAliasSource();
 
 struct AliasRow {
     DriverTable table;
-    std::string prefilter; // what a query narrows the rows by, see PrefilterFor
+    std::string prefilter; // the key a query finds the row by, see PatternKey
     std::string pattern;
     std::string module;
 };
@@ -41,11 +45,17 @@ std::vector<AliasRow> ParseAliasLines(std::string_view text);
 // The whole file; nullopt when it cannot be read or is implausibly large for an alias table.
 std::optional<std::string> ReadAliasFile(const std::string& path);
 
-// The cheap key rows are found by: the first hex digits of the vendor field (8 for PCI, 4 for
-// USB and HDAUDIO) when they are all plain hex, else "*" (the row must always be tried). For
-// OTHER the bus name, or "*" when the bus is itself a glob. Used alike for patterns at build time
-// and for ids at query time.
-std::string PrefilterFor(DriverTable table, std::string_view busOrVendorField);
+// Rows are stored under a cheap key so a query reads only the rows that could match:
+//   PCI, USB, HDAUDIO  the vendor and device (PCI "v" and "d", USB "v" and "p", the two halves
+//                      of the codec's "v") when both are plain text, vendor + "*" when only the
+//                      vendor is, else "*";
+//   OTHER              the bus when it is plain text, else its plain beginning + "*" (the
+//                      kernel writes some buses as globs: "acpi*:INT343A:*").
+// PatternKey is a stored pattern's key; QueryKeys are all keys an id's matches can be under,
+// given the id's fields (for OTHER only its bus; a '?' in an id's field is a digit it leaves
+// open).
+std::string PatternKey(DriverTable table, const AliasFields& pattern);
+std::vector<std::string> QueryKeys(DriverTable table, const AliasFields& id);
 
 inline constexpr std::size_t kMaxAliasFileBytes = 64u << 20;
 

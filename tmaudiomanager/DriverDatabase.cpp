@@ -35,10 +35,10 @@ CREATE INDEX USB_prefilter ON USB(prefilter);
 // Fixed statement texts, one per table, in the order of kDriverTables. Nothing from a query
 // text ever becomes part of a statement; the key is bound.
 constexpr const char* kSelects[] = {
-    "SELECT pattern FROM HDAUDIO WHERE prefilter = ?1 OR prefilter = '*'",
-    "SELECT pattern FROM OTHER WHERE prefilter = ?1 OR prefilter = '*'",
-    "SELECT pattern FROM PCI WHERE prefilter = ?1 OR prefilter = '*'",
-    "SELECT pattern FROM USB WHERE prefilter = ?1 OR prefilter = '*'",
+    "SELECT pattern FROM HDAUDIO WHERE prefilter = ?1",
+    "SELECT pattern FROM OTHER WHERE prefilter = ?1",
+    "SELECT pattern FROM PCI WHERE prefilter = ?1",
+    "SELECT pattern FROM USB WHERE prefilter = ?1",
 };
 constexpr const char* kInserts[] = {
     "INSERT INTO HDAUDIO(prefilter, pattern, module) VALUES(?1, ?2, ?3)",
@@ -259,45 +259,50 @@ std::optional<bool> DriverDatabase::Knows(DriverTable table, std::string_view id
         return false;
     }
     std::optional<AliasFields> device;
-    std::string key;
+    std::vector<std::string> keys;
     if (table == DriverTable::OTHER) {
         const std::optional<std::string> bus = OtherModaliasBus(id);
         if (!bus) {
             return false;
         }
-        key = PrefilterFor(table, *bus);
+        keys = QueryKeys(table, AliasFields{*bus, {}});
     } else {
         device = HardwareIdToAlias(TableName(table), id);
         if (!device) {
             return false;
         }
-        const std::string* vendor = device->Find("v");
-        key = PrefilterFor(table, vendor != nullptr ? *vendor : "*");
+        keys = QueryKeys(table, *device);
     }
 
     sqlite3_stmt* query = queries_[IndexOf(table)];
-    sqlite3_reset(query);
-    if (!BindText(query, 1, key)) {
-        return std::nullopt;
-    }
-    bool known = false;
-    int step = SQLITE_ROW;
-    while (!known && (step = sqlite3_step(query)) == SQLITE_ROW) {
-        const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(query, 0));
-        const std::string_view pattern(text != nullptr ? text : "",
-                                       static_cast<std::size_t>(sqlite3_column_bytes(query, 0)));
-        if (device) {
-            const std::optional<AliasFields> fields = SplitModalias(pattern);
-            known = fields && PatternAccepts(*fields, *device);
-        } else {
-            known = GlobMatches(pattern, id);
+    for (const std::string& key : keys) {
+        sqlite3_reset(query);
+        if (!BindText(query, 1, key)) {
+            return std::nullopt;
+        }
+        bool known = false;
+        int step = SQLITE_ROW;
+        while (!known && (step = sqlite3_step(query)) == SQLITE_ROW) {
+            const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(query, 0));
+            const std::string_view pattern(
+                text != nullptr ? text : "",
+                static_cast<std::size_t>(sqlite3_column_bytes(query, 0)));
+            if (device) {
+                const std::optional<AliasFields> fields = SplitModalias(pattern);
+                known = fields && PatternAccepts(*fields, *device);
+            } else {
+                known = GlobMatches(pattern, id);
+            }
+        }
+        sqlite3_reset(query);
+        if (known) {
+            return true;
+        }
+        if (step != SQLITE_DONE) {
+            return std::nullopt;
         }
     }
-    sqlite3_reset(query);
-    if (!known && step != SQLITE_DONE) {
-        return std::nullopt;
-    }
-    return known;
+    return false;
 }
 
 } // namespace tmaudiomanager

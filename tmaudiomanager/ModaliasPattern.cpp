@@ -1,7 +1,5 @@
 #include "tmaudiomanager/ModaliasPattern.h"
 
-#include <bitset>
-
 namespace tmaudiomanager {
 
 namespace {
@@ -10,89 +8,95 @@ bool IsMarkerChar(char c) {
     return c >= 'a' && c <= 'z';
 }
 
-// One position of a compiled glob: either a star, or the set of characters it takes.
+// One position of a glob: a star, or a single character test ('?', a class, a literal).
+// Read in place, as matching runs once per stored pattern and must not allocate.
 struct GlobElement {
     bool star = false;
-    std::bitset<256> accepts;
+    std::size_t begin = 0; // where the element's text starts in the pattern
+    std::size_t end = 0;   // one past it
 };
 
-// Reads a bracket class starting at pattern[i] == '['. Returns false when the class is not
-// closed, in which case the '[' is an ordinary character (as fnmatch treats it).
-bool ReadClass(std::string_view pattern, std::size_t& i, std::bitset<256>& set) {
+// Where a bracket class starting at pattern[i] == '[' ends (one past its ']'); npos when it is
+// not closed, in which case the '[' is an ordinary character (as fnmatch treats it).
+std::size_t ClassEnd(std::string_view pattern, std::size_t i) {
     std::size_t j = i + 1;
-    bool negate = false;
     if (j < pattern.size() && (pattern[j] == '!' || pattern[j] == '^')) {
-        negate = true;
         ++j;
     }
-    std::bitset<256> members;
     bool first = true;
     while (j < pattern.size() && (first || pattern[j] != ']')) {
         first = false;
-        unsigned char low = static_cast<unsigned char>(pattern[j]);
-        if (pattern[j] == '\\' && j + 1 < pattern.size()) {
-            low = static_cast<unsigned char>(pattern[++j]);
+        j += (pattern[j] == '\\' && j + 1 < pattern.size()) ? 2 : 1;
+    }
+    return j < pattern.size() ? j + 1 : std::string_view::npos;
+}
+
+GlobElement ElementAt(std::string_view pattern, std::size_t i) {
+    const char c = pattern[i];
+    if (c == '*') {
+        return {true, i, i + 1};
+    }
+    if (c == '[') {
+        if (const std::size_t end = ClassEnd(pattern, i); end != std::string_view::npos) {
+            return {false, i, end};
         }
-        if (j + 2 < pattern.size() && pattern[j + 1] == '-' && pattern[j + 2] != ']') {
-            unsigned char high = static_cast<unsigned char>(pattern[j + 2]);
-            for (unsigned c = low; c <= high; ++c) {
-                members.set(c);
-            }
+    }
+    if (c == '\\' && i + 1 < pattern.size()) {
+        return {false, i, i + 2};
+    }
+    return {false, i, i + 1};
+}
+
+bool ClassTakes(std::string_view body, unsigned char c) {
+    bool negate = false;
+    std::size_t j = 0;
+    if (j < body.size() && (body[j] == '!' || body[j] == '^')) {
+        negate = true;
+        ++j;
+    }
+    bool member = false;
+    bool first = true;
+    while (j < body.size() && (first || body[j] != ']')) {
+        first = false;
+        unsigned char low = static_cast<unsigned char>(body[j]);
+        if (body[j] == '\\' && j + 1 < body.size()) {
+            low = static_cast<unsigned char>(body[++j]);
+        }
+        if (j + 2 < body.size() && body[j + 1] == '-' && body[j + 2] != ']') {
+            const auto high = static_cast<unsigned char>(body[j + 2]);
+            member = member || (c >= low && c <= high);
             j += 3;
         } else {
-            members.set(low);
+            member = member || c == low;
             ++j;
         }
     }
-    if (j >= pattern.size()) {
-        return false;
-    }
-    set = negate ? ~members : members;
-    i = j + 1;
-    return true;
+    return member != negate;
 }
 
-std::vector<GlobElement> CompileGlob(std::string_view pattern) {
-    std::vector<GlobElement> elements;
-    std::size_t i = 0;
-    while (i < pattern.size()) {
-        GlobElement element;
-        char c = pattern[i];
-        if (c == '*') {
-            element.star = true;
-            ++i;
-        } else if (c == '?') {
-            element.accepts.set();
-            ++i;
-        } else if (c == '[' && ReadClass(pattern, i, element.accepts)) {
-            // ReadClass moved i past the class
-        } else {
-            if (c == '\\' && i + 1 < pattern.size()) {
-                c = pattern[++i];
-            }
-            element.accepts.set(static_cast<unsigned char>(c));
-            ++i;
-        }
-        elements.push_back(element);
+bool ElementTakesChar(std::string_view pattern, const GlobElement& element, unsigned char c) {
+    const std::string_view text = pattern.substr(element.begin, element.end - element.begin);
+    if (text == "?") {
+        return true;
     }
-    return elements;
+    if (text.size() > 1 && text[0] == '[') {
+        return ClassTakes(text.substr(1), c);
+    }
+    return static_cast<unsigned char>(text.back()) == c; // a literal, maybe escaped
 }
 
-bool TakesEveryHexDigit(const GlobElement& element) {
+// A '?' in the text is a hex digit the id leaves open: only an element taking all of them fits.
+bool ElementTakes(std::string_view pattern, const GlobElement& element, char c) {
+    if (c != '?') {
+        return ElementTakesChar(pattern, element, static_cast<unsigned char>(c));
+    }
     static constexpr std::string_view kHexDigits = "0123456789ABCDEF";
     for (char digit : kHexDigits) {
-        if (!element.accepts.test(static_cast<unsigned char>(digit))) {
+        if (!ElementTakesChar(pattern, element, static_cast<unsigned char>(digit))) {
             return false;
         }
     }
     return true;
-}
-
-bool ElementTakes(const GlobElement& element, char c) {
-    if (c == '?') {
-        return TakesEveryHexDigit(element);
-    }
-    return element.accepts.test(static_cast<unsigned char>(c));
 }
 
 bool OnlyStars(std::string_view glob) {
@@ -141,30 +145,32 @@ std::optional<AliasFields> SplitModalias(std::string_view text) {
 }
 
 bool GlobMatches(std::string_view pattern, std::string_view text) {
-    const std::vector<GlobElement> elements = CompileGlob(pattern);
     // The usual linear matcher: on a mismatch, let the most recent star take one more character.
     std::size_t p = 0;
     std::size_t t = 0;
-    std::size_t starAt = elements.size();
+    std::size_t starAt = std::string_view::npos;
     std::size_t starText = 0;
     while (t < text.size()) {
-        if (p < elements.size() && !elements[p].star && ElementTakes(elements[p], text[t])) {
-            ++p;
+        const GlobElement element =
+            p < pattern.size() ? ElementAt(pattern, p) : GlobElement{false, p, p};
+        if (p < pattern.size() && !element.star && ElementTakes(pattern, element, text[t])) {
+            p = element.end;
             ++t;
-        } else if (p < elements.size() && elements[p].star) {
-            starAt = p++;
+        } else if (p < pattern.size() && element.star) {
+            starAt = p;
+            p = element.end;
             starText = t;
-        } else if (starAt != elements.size()) {
+        } else if (starAt != std::string_view::npos) {
             p = starAt + 1;
             t = ++starText;
         } else {
             return false;
         }
     }
-    while (p < elements.size() && elements[p].star) {
+    while (p < pattern.size() && pattern[p] == '*') {
         ++p;
     }
-    return p == elements.size();
+    return p == pattern.size();
 }
 
 bool PatternAccepts(const AliasFields& pattern, const AliasFields& device) {

@@ -1,6 +1,7 @@
 // Parts of the library whose corners are easier to reach directly than through its entries.
 
 #include "DeviceTestSupport.h"
+#include "tmaudiomanager/AliasFile.h"
 #include "tmaudiomanager/AudioDeviceScan.h"
 #include "tmaudiomanager/HardwareIds.h"
 #include "tmaudiomanager/ModaliasPattern.h"
@@ -129,6 +130,59 @@ TEST(RecordTexts, AreCutWithoutSplittingCharacters) {
     EXPECT_EQ(ToUtf16("\xC3\xA4\xff\xC3", 10), u"\u00E4\uFFFD\uFFFD");
     EXPECT_EQ(ToUtf16("\xED\xA0\x80", 10), u"\uFFFD\uFFFD\uFFFD"); // an encoded surrogate
     EXPECT_EQ(ToUtf16("a\tb\n", 10), u"a b ");
+}
+
+} // namespace
+
+namespace {
+
+TEST(DriverDataKeys, EveryPatternThatAcceptsAnIdIsFiledUnderOneOfItsKeys) {
+    // The database reads only the rows under an id's keys; a pattern filed elsewhere would be
+    // a driver the query can never find.
+    const std::vector<AliasRow> rows = ParseAliasLines(
+        device_tests::ReadFile(device_tests::SourceDir() + "/tests/device/fixtures/modules.alias") +
+        "alias pci:v00008086d0000A1*sv*sd*bc*sc*i* partial_device\n"
+        "alias hdaudio:v10EC*r*a01* any_realtek\n"
+        "alias hdaudio:v*r*a01* any_codec\n"
+        "alias usb:v0D8Cp*d*dc*dsc*dp*ic*isc*ip*in* any_cmedia\n"
+        "alias a*:*INT343A* glob_bus\n");
+    const std::pair<const char*, const char*> ids[] = {
+        {"PCI", "PCI\\VEN_8086&DEV_A170&SUBSYS_86941043&REV_31"},
+        {"PCI", "PCI\\VEN_8086&DEV_A170&CC_040300"},
+        {"PCI", "PCI\\VEN_8086&CC_040300"},
+        {"PCI", "PCI\\CC_0C0330"},
+        {"HDAUDIO", "HDAUDIO\\FUNC_01&VEN_10EC&DEV_0892&REV_1003"},
+        {"HDAUDIO", "HDAUDIO\\FUNC_01&VEN_10EC"},
+        {"HDAUDIO", "HDAUDIO\\FUNC_01"},
+        {"USB", "USB\\VID_0D8C&PID_0014&REV_0100&MI_00"},
+        {"USB", "USB\\Class_01&SubClass_01&Prot_00"},
+        {"USB", "USB\\VID_1645&PID_0007&REV_0132"},
+    };
+    int accepted = 0;
+    for (const auto& [table, id] : ids) {
+        const DriverTable kind = *TableFromName(table);
+        const AliasFields device = *HardwareIdToAlias(table, id);
+        const std::vector<std::string> keys = QueryKeys(kind, device);
+        for (const AliasRow& row : rows) {
+            if (row.table == kind && PatternAccepts(*SplitModalias(row.pattern), device)) {
+                ++accepted;
+                EXPECT_THAT(keys, ::testing::Contains(row.prefilter)) << row.pattern << " / " << id;
+            }
+        }
+    }
+    EXPECT_GE(accepted, 12); // the ids above are known through several patterns each
+    for (const char* id : {"acpi:INT343A:", "acpi:PNP0C09:INT343A:"}) {
+        const std::vector<std::string> keys =
+            QueryKeys(DriverTable::OTHER, AliasFields{*OtherModaliasBus(id), {}});
+        int found = 0;
+        for (const AliasRow& row : rows) {
+            if (row.table == DriverTable::OTHER && GlobMatches(row.pattern, id)) {
+                ++found;
+                EXPECT_THAT(keys, ::testing::Contains(row.prefilter)) << row.pattern;
+            }
+        }
+        EXPECT_EQ(found, 2) << id;
+    }
 }
 
 } // namespace
