@@ -10,9 +10,12 @@
 #include "platform/SystemdUserManager.h"
 
 #include <cstdint>
+#include <cstdlib>
 #include <map>
 #include <mutex>
 #include <strings.h>
+#include <thread>
+#include <unistd.h>
 
 namespace platform {
 
@@ -48,6 +51,25 @@ std::optional<SoundServer> DaemonServer(const PulseProbeResult& probe) {
         }
     }
     return std::nullopt;
+}
+
+// PipeWire's session manager and pulse server are clients of its core and give up when the core
+// is not there yet: wait (briefly) for the core's socket before starting them.
+void WaitForPipeWireCore() {
+    const char* folder = std::getenv("PIPEWIRE_RUNTIME_DIR");
+    if (folder == nullptr || *folder == '\0') {
+        folder = std::getenv("XDG_RUNTIME_DIR");
+    }
+    if (folder == nullptr || *folder == '\0') {
+        return;
+    }
+    const char* remote = std::getenv("PIPEWIRE_REMOTE");
+    std::string name = remote != nullptr && *remote != '\0' ? remote : "pipewire-0";
+    std::string socket = name.front() == '/' ? name : std::string(folder) + "/" + name;
+    const Clock::time_point deadline = Clock::now() + std::chrono::seconds(2);
+    while (access(socket.c_str(), F_OK) != 0 && Clock::now() < deadline) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
 }
 
 bool AnyServerInstalled() {
@@ -159,8 +181,10 @@ public:
                 service->job.Active() && !service->session->systemd->JobPending(service->jobPath);
         } else {
             ReapStarter(*service, now);
+            // A failure exit ends the start at once; a success, or an exit someone else
+            // collected (-1), leaves the probe a moment to see the daemon.
             if (service->starterExit) {
-                startEnded = *service->starterExit != 0 ||
+                startEnded = *service->starterExit > 0 ||
                              now - service->starterEndedAt >= kAfterStarterGrace;
             }
         }
@@ -237,6 +261,9 @@ public:
                 }
             } else if (SpawnDetached(argv)) {
                 mainStarted = mainStarted || isMain;
+                if (command.front() == "pipewire") {
+                    WaitForPipeWireCore();
+                }
             }
         }
         if (!mainStarted) {

@@ -91,10 +91,12 @@ private:
     }
 
     static HINSTANCE OpenWebAddress(const char* address) {
+        // The desktop's own services know the user's browser best; where they cannot help (no
+        // desktop program, another thread, a platform without them) xdg-open is asked.
         auto* gui = qobject_cast<QGuiApplication*>(QCoreApplication::instance());
-        if (gui != nullptr && QThread::currentThread() == gui->thread()) {
-            bool opened = QDesktopServices::openUrl(QUrl(QString::fromUtf8(address)));
-            return opened ? ShellSuccess() : Failure(SE_ERR_NOASSOC);
+        if (gui != nullptr && QThread::currentThread() == gui->thread() &&
+            QDesktopServices::openUrl(QUrl(QString::fromUtf8(address)))) {
+            return ShellSuccess();
         }
         std::optional<std::string> opener = FindExecutable("xdg-open");
         if (!opener || !SpawnDetached({*opener, address})) {

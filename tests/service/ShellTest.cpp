@@ -6,6 +6,7 @@
 #include "platform/ProcessLaunch.h"
 #include "support/Command.h"
 
+#include <QGuiApplication>
 #include <chrono>
 #include <cstdlib>
 #include <fcntl.h>
@@ -249,6 +250,21 @@ TEST_F(ShellTest, WebAddressGoesToTheDesktopOpenerAsOneArgument) {
         EXPECT_THAT(r.args, ElementsAre(address));
         EXPECT_EQ(r.argv0, bin_ + "/xdg-open");
     }
+}
+
+// Under the offscreen platform the desktop services open nothing, so this shows the way
+// round them; on a real desktop they open the address themselves.
+TEST_F(ShellTest, DesktopProgramWhoseDesktopServicesCannotOpenTheAddressUsesTheOpener) {
+    PlaceStandIn("xdg-open");
+    ScopedEnv path("PATH", bin_);
+    int argc = 1;
+    char name[] = "service_tests";
+    char* argv[] = {name, nullptr};
+    QGuiApplication application(argc, argv);
+
+    EXPECT_GT(platform::ShellResultCode(Run("Open", "https://example.com/help", nullptr)), 32u);
+    ASSERT_TRUE(WaitForFile(record_, 10s));
+    EXPECT_THAT(ReadRecord(record_).args, ElementsAre("https://example.com/help"));
 }
 
 TEST_F(ShellTest, WebAddressWithoutAnOpenerFails) {
