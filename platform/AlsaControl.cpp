@@ -2,7 +2,10 @@
 
 #include <alsa/asoundlib.h>
 #include <cerrno>
+#include <dlfcn.h>
 #include <poll.h>
+#include <string>
+#include <unistd.h>
 
 namespace platform {
 
@@ -220,6 +223,27 @@ void ReloadAlsaConfiguration() {
 
 MMVERSION AlsaLibraryVersion() {
     return static_cast<MMVERSION>(((SND_LIB_MAJOR & 0xFF) << 8) | (SND_LIB_MINOR & 0xFF));
+}
+
+bool AlsaPulsePluginInstalled() {
+    const std::string plugin = "/alsa-lib/libasound_module_ctl_pulse.so";
+    // Plugins live in alsa-lib/ beside the library that loads them.
+    Dl_info info{};
+    if (dladdr(reinterpret_cast<void*>(&snd_ctl_open), &info) != 0 && info.dli_fname != nullptr) {
+        std::string library = info.dli_fname;
+        size_t slash = library.rfind('/');
+        if (slash != std::string::npos &&
+            access((library.substr(0, slash) + plugin).c_str(), R_OK) == 0) {
+            return true;
+        }
+    }
+    for (const char* dir : {"/usr/lib/x86_64-linux-gnu", "/usr/lib/aarch64-linux-gnu",
+                            "/usr/lib/i386-linux-gnu", "/usr/lib64", "/usr/lib"}) {
+        if (access((std::string(dir) + plugin).c_str(), R_OK) == 0) {
+            return true;
+        }
+    }
+    return false;
 }
 
 std::vector<int> AlsaCardNumbers() {

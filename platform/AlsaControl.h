@@ -50,6 +50,10 @@ void ReloadAlsaConfiguration();
 // The ALSA library's version as a winmm driver version (major.minor).
 MMVERSION AlsaLibraryVersion();
 
+// ALSA's control plugin for PulseAudio-protocol servers is installed beside the ALSA library, so
+// a control named "pulse" can exist at all. Looks at files only; never blocks.
+bool AlsaPulsePluginInstalled();
+
 // The numbers of the sound cards present (hw:N). Never blocks.
 std::vector<int> AlsaCardNumbers();
 

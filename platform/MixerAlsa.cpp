@@ -60,6 +60,9 @@ std::string Env(const char* name) {
 // session is configured to reach one. Whether it runs is irrelevant: a server that is down is
 // still this machine's mixer, and opening it fails until it is started.
 bool SoundServerInstalledOrConfigured() {
+    if (!AlsaPulsePluginInstalled()) {
+        return false; // ALSA could not reach it; the cards are all there is
+    }
     if (!Env("PULSE_SERVER").empty()) {
         return true;
     }

@@ -13,6 +13,8 @@
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
+#include <map>
+#include <optional>
 #include <thread>
 
 using testing_support::PrivatePulse;
@@ -192,6 +194,56 @@ TEST_F(MixerPulse, AHungDaemonCostsABoundedWaitNotAHang) {
         }
     }
     EXPECT_TRUE(recovered);
+}
+
+// Sets environment variables for one scope and restores them after.
+class ScopedEnvironment {
+public:
+    void Set(const char* name, const char* value) {
+        if (saved_.find(name) == saved_.end()) {
+            const char* old = std::getenv(name);
+            saved_[name] = old != nullptr ? std::optional<std::string>(old) : std::nullopt;
+        }
+        if (value != nullptr) {
+            setenv(name, value, 1);
+        } else {
+            unsetenv(name);
+        }
+    }
+    ~ScopedEnvironment() {
+        for (const auto& [name, value] : saved_) {
+            if (value) {
+                setenv(name.c_str(), value->c_str(), 1);
+            } else {
+                unsetenv(name.c_str());
+            }
+        }
+    }
+
+private:
+    std::map<std::string, std::optional<std::string>> saved_;
+};
+
+TEST(MixerDevices, TheServersControlIsADeviceWhenTheServerIsInstalledOrConfigured) {
+    auto backend = platform::MakeAlsaMixerBackend(kBound);
+    ScopedEnvironment env;
+    env.Set("PULSE_SERVER", nullptr);
+    env.Set("PULSE_RUNTIME_PATH", "/nonexistent");
+    env.Set("XDG_RUNTIME_DIR", "/nonexistent");
+    env.Set("PATH", "/nonexistent");
+    UINT cardsOnly = backend->GetNumDevs();
+
+    env.Set("PATH", "/usr/bin:/bin");
+    EXPECT_EQ(backend->GetNumDevs(), cardsOnly + 1) << "installed";
+    env.Set("PATH", "/nonexistent");
+    env.Set("PULSE_SERVER", "unix:/nonexistent/native");
+    EXPECT_EQ(backend->GetNumDevs(), cardsOnly + 1) << "configured";
+
+    // Device 0 is then the server's control, which cannot be opened while no server answers.
+    // (A named server is never spawned by the client library.)
+    HMIXER handle = nullptr;
+    EXPECT_EQ(backend->Open(0, nullptr, handle), MMSYSERR_NODRIVER);
+    EXPECT_EQ(handle, nullptr);
 }
 
 TEST_F(MixerPulse, SinkChangesRaiseOnControlChangeOnTheOwningThread) {
