@@ -23,7 +23,8 @@ namespace {
 
 using namespace std::chrono_literals;
 
-constexpr auto kBound = 800ms;
+// The product's own bound: long enough for a loaded machine, short enough for a scan.
+constexpr auto kBound = platform::kAlsaMixerCallBound;
 
 struct LineReading {
     bool ok = false;
