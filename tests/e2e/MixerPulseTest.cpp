@@ -1,0 +1,302 @@
+// The mixer object model over the real ALSA backend, against a PulseAudio daemon of the test's
+// own: what the engine reads and writes must be what pactl sees, across the daemon being down,
+// killed, restarted or hung.
+#include "engine/uMixer.h"
+#include "platform/MixerAlsa.h"
+#include "support/PrivatePulse.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <atomic>
+#include <chrono>
+#include <csignal>
+#include <filesystem>
+#include <fstream>
+#include <gtest/gtest.h>
+#include <map>
+#include <optional>
+#include <thread>
+
+using testing_support::PrivatePulse;
+
+namespace {
+
+using namespace std::chrono_literals;
+
+// The product's own bound: long enough for a loaded machine, short enough for a scan.
+constexpr auto kBound = platform::kAlsaMixerCallBound;
+
+struct LineReading {
+    bool ok = false;
+    std::int32_t left = -2, right = -2, mute = -2;
+    bool stereo = false, volumeDisabled = false, muteDisabled = false, muteIsSelect = false;
+};
+
+LineReading Read(TAudioMixer& mixer, int line) {
+    LineReading r;
+    r.ok = mixer.ReadLineVolume(0, line, r.left, r.right, r.mute, r.stereo, r.volumeDisabled,
+                                r.muteDisabled, r.muteIsSelect);
+    return r;
+}
+
+// The daemon must never be started behind the test's back by a client library.
+void ForbidAutospawn(const PrivatePulse& pulse) {
+    std::filesystem::path dir = pulse.Environment().at("HOME");
+    dir /= ".config/pulse";
+    std::filesystem::create_directories(dir);
+    std::ofstream(dir / "client.conf") << "autospawn = no\n";
+}
+
+class MixerPulse : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ForbidAutospawn(pulse);
+        pulse.ApplyToProcess();
+    }
+
+    void StartDaemon() {
+        std::string error;
+        ASSERT_TRUE(pulse.Start(&error)) << error;
+    }
+
+    pid_t DaemonPid() const {
+        std::ifstream in(pulse.RuntimeDir() + "/pid");
+        long pid = 0;
+        in >> pid;
+        return static_cast<pid_t>(pid);
+    }
+
+    PrivatePulse pulse;
+    platform::ScopedBackend<platform::MixerBackend> backend{platform::MixerBackendSlot(),
+                                                            platform::MakeAlsaMixerBackend(kBound)};
+};
+
+TEST_F(MixerPulse, ReadsTheSinkAsPactlSetItAndWritesWhatPactlThenSees) {
+    StartDaemon();
+    ASSERT_EQ(pulse.Pactl({"set-sink-mute", "@DEFAULT_SINK@", "1"}).exitCode, 0);
+    ASSERT_EQ(pulse.Pactl({"set-sink-volume", "@DEFAULT_SINK@", "20%"}).exitCode, 0);
+
+    TAudioMixer mixer;
+    ASSERT_GE(mixer.MixerCount(), 1);
+    ASSERT_EQ(mixer.MixerId(), 0);
+    EXPECT_EQ(mixer.ProductName(), "PulseAudio");
+    EXPECT_EQ(mixer.NumberOfLine(), 1);
+
+    LineReading master = Read(mixer, -1);
+    EXPECT_TRUE(master.ok);
+    EXPECT_EQ(master.left, 13107);
+    EXPECT_EQ(master.right, 13107);
+    EXPECT_EQ(master.mute, 1);
+    EXPECT_TRUE(master.stereo);
+    EXPECT_FALSE(master.volumeDisabled);
+    EXPECT_FALSE(master.muteDisabled);
+
+    // The server's control has no playback element besides Master: there is no source line 0.
+    LineReading source = Read(mixer, 0);
+    EXPECT_TRUE(source.ok);
+    EXPECT_EQ(source.left, -1);
+    EXPECT_EQ(source.right, -1);
+    EXPECT_EQ(source.mute, -1);
+
+    EXPECT_TRUE(mixer.WriteLineVolume(0, -1, 32768, 32768, 0));
+    EXPECT_EQ(pulse.SinkVolume(), 32768);
+    EXPECT_EQ(pulse.SinkMuted(), false);
+    LineReading after = Read(mixer, -1);
+    EXPECT_EQ(after.left, 32768);
+    EXPECT_EQ(after.right, 32768);
+    EXPECT_EQ(after.mute, 0);
+
+    // Above 100 % the server's raw value passes the element's maximum; it reads as full scale.
+    ASSERT_EQ(pulse.Pactl({"set-sink-volume", "@DEFAULT_SINK@", "150%"}).exitCode, 0);
+    EXPECT_EQ(Read(mixer, -1).left, 65535);
+}
+
+TEST_F(MixerPulse, AMixerMadeWhileTheDaemonIsDownReadsTheLiveMixerOnceReopened) {
+    TAudioMixer mixer;
+    ASSERT_GE(mixer.MixerCount(), 1) << "the installed server counts as device 0 while down";
+    EXPECT_EQ(mixer.MixerId(), -1);
+    ASSERT_NE(mixer.Destinations(), nullptr);
+    EXPECT_EQ(mixer.Destinations()->Count(), 0);
+    LineReading down = Read(mixer, -1);
+    EXPECT_FALSE(down.ok);
+    EXPECT_EQ(down.left, -1);
+    EXPECT_EQ(down.mute, -1);
+
+    StartDaemon();
+    ASSERT_EQ(pulse.Pactl({"set-sink-volume", "@DEFAULT_SINK@", "30%"}).exitCode, 0);
+    mixer.SetMixerId(0);
+    EXPECT_EQ(mixer.MixerId(), 0);
+    LineReading live = Read(mixer, -1);
+    EXPECT_TRUE(live.ok);
+    ASSERT_TRUE(pulse.SinkVolume().has_value());
+    EXPECT_EQ(live.left, *pulse.SinkVolume()); // below 100 % the raw value reads unchanged
+    EXPECT_EQ(live.mute, 0);
+}
+
+TEST_F(MixerPulse, ADaemonRestartedUnderAnOpenMixerIsReachedAgain) {
+    StartDaemon();
+    TAudioMixer mixer;
+    ASSERT_EQ(mixer.MixerId(), 0);
+    ASSERT_EQ(Read(mixer, -1).left, 65535);
+
+    // Killed and started again before the next read: the old handle answers EIO, and the read
+    // goes through a fresh handle to the new daemon.
+    pulse.Kill();
+    StartDaemon();
+    ASSERT_EQ(pulse.Pactl({"set-sink-volume", "@DEFAULT_SINK@", "40%"}).exitCode, 0);
+    LineReading restarted = Read(mixer, -1);
+    EXPECT_TRUE(restarted.ok);
+    ASSERT_TRUE(pulse.SinkVolume().has_value());
+    EXPECT_EQ(restarted.left, *pulse.SinkVolume());
+
+    // Killed and left down: the read finds no control and says so with -1.
+    pulse.Kill();
+    LineReading gone = Read(mixer, -1);
+    EXPECT_TRUE(gone.ok);
+    EXPECT_EQ(gone.left, -1);
+    EXPECT_EQ(gone.mute, -1);
+
+    // Back again: the same open mixer reads it, and writes reach it.
+    StartDaemon();
+    EXPECT_EQ(Read(mixer, -1).left, 65535);
+    EXPECT_TRUE(mixer.WriteLineVolume(0, -1, 32768, -1, 1));
+    EXPECT_EQ(pulse.SinkVolume(), 32768);
+    EXPECT_EQ(pulse.SinkMuted(), true);
+}
+
+TEST_F(MixerPulse, AHungDaemonCostsABoundedWaitNotAHang) {
+    StartDaemon();
+    TAudioMixer mixer;
+    ASSERT_EQ(mixer.MixerId(), 0);
+    pid_t daemon = DaemonPid();
+    ASSERT_GT(daemon, 0);
+
+    ASSERT_EQ(kill(daemon, SIGSTOP), 0);
+    auto start = std::chrono::steady_clock::now();
+    LineReading stuck = Read(mixer, -1);
+    mixer.SetMixerId(0); // reopening while it hangs is bounded too
+    LineReading reopened = Read(mixer, -1);
+    auto waited = std::chrono::steady_clock::now() - start;
+    kill(daemon, SIGCONT);
+
+    EXPECT_EQ(stuck.left, -1);
+    EXPECT_EQ(reopened.ok, false);
+    // One bound for the first call; the rest fail at once while it is stuck. Generous slack for
+    // a loaded machine, far below "forever".
+    EXPECT_LT(waited, kBound * 6);
+
+    // Once the daemon answers again the stuck call returns and the mixer works again.
+    bool recovered = false;
+    for (int i = 0; i < 50 && !recovered; ++i) {
+        mixer.SetMixerId(0);
+        recovered = Read(mixer, -1).left == 65535;
+        if (!recovered) {
+            std::this_thread::sleep_for(100ms);
+        }
+    }
+    EXPECT_TRUE(recovered);
+}
+
+// Sets environment variables for one scope and restores them after.
+class ScopedEnvironment {
+public:
+    void Set(const char* name, const char* value) {
+        if (saved_.find(name) == saved_.end()) {
+            const char* old = std::getenv(name);
+            saved_[name] = old != nullptr ? std::optional<std::string>(old) : std::nullopt;
+        }
+        if (value != nullptr) {
+            setenv(name, value, 1);
+        } else {
+            unsetenv(name);
+        }
+    }
+    ~ScopedEnvironment() {
+        for (const auto& [name, value] : saved_) {
+            if (value) {
+                setenv(name.c_str(), value->c_str(), 1);
+            } else {
+                unsetenv(name.c_str());
+            }
+        }
+    }
+
+private:
+    std::map<std::string, std::optional<std::string>> saved_;
+};
+
+TEST(MixerDevices, TheServersControlIsADeviceWhenTheServerIsInstalledOrConfigured) {
+    auto backend = platform::MakeAlsaMixerBackend(kBound);
+    ScopedEnvironment env;
+    env.Set("PULSE_SERVER", nullptr);
+    env.Set("PULSE_RUNTIME_PATH", "/nonexistent");
+    env.Set("XDG_RUNTIME_DIR", "/nonexistent");
+    env.Set("PATH", "/nonexistent");
+    UINT cardsOnly = backend->GetNumDevs();
+
+    env.Set("PATH", "/usr/bin:/bin");
+    EXPECT_EQ(backend->GetNumDevs(), cardsOnly + 1) << "installed";
+    env.Set("PATH", "/nonexistent");
+    env.Set("PULSE_SERVER", "unix:/nonexistent/native");
+    EXPECT_EQ(backend->GetNumDevs(), cardsOnly + 1) << "configured";
+
+    // Device 0 is then the server's control, which cannot be opened while no server answers.
+    // (A named server is never spawned by the client library.)
+    HMIXER handle = nullptr;
+    EXPECT_EQ(backend->Open(0, nullptr, handle), MMSYSERR_NODRIVER);
+    EXPECT_EQ(handle, nullptr);
+}
+
+TEST_F(MixerPulse, SinkChangesRaiseOnControlChangeOnTheOwningThread) {
+    StartDaemon();
+    int argc = 1;
+    char name[] = "mixer-e2e";
+    char* argv[] = {name, nullptr};
+    QCoreApplication app(argc, argv);
+
+    TAudioMixer mixer;
+    ASSERT_EQ(mixer.MixerId(), 0);
+    // The engine reopens device 0 from its scan worker; notifications must still come here.
+    std::thread([&] { mixer.SetMixerId(0); }).join();
+    ASSERT_EQ(mixer.MixerId(), 0);
+
+    TMixerDestination* master = mixer.Destinations()->Get(0);
+    ASSERT_NE(master, nullptr);
+    ASSERT_GE(master->Controls->Count(), 1);
+    DWORD volumeId = master->Controls->Get(0)->dwControlID;
+    ASSERT_EQ(master->Controls->Get(0)->dwControlType, MIXERCONTROL_CONTROLTYPE_VOLUME);
+
+    std::atomic<int> changes{0};
+    std::thread::id raisedOn;
+    std::int32_t reportedHandle = 0;
+    std::int32_t reportedId = 0;
+    mixer.OnControlChange = [&](TAudioMixer* sender, std::int32_t handle, std::int32_t id) {
+        EXPECT_EQ(sender, &mixer);
+        raisedOn = std::this_thread::get_id();
+        reportedHandle = handle;
+        reportedId = id;
+        ++changes;
+    };
+
+    // The second handle is opened in the background; keep changing the volume until its first
+    // change arrives.
+    QElapsedTimer timer;
+    timer.start();
+    int step = 0;
+    while (changes == 0 && timer.elapsed() < 10000) {
+        std::string level = std::to_string(30 + (step++ % 2) * 10) + "%";
+        ASSERT_EQ(pulse.Pactl({"set-sink-volume", "@DEFAULT_SINK@", level}).exitCode, 0);
+        QElapsedTimer slice;
+        slice.start();
+        while (changes == 0 && slice.elapsed() < 300) {
+            app.processEvents(QEventLoop::AllEvents, 50);
+        }
+    }
+    ASSERT_GT(changes.load(), 0);
+    EXPECT_EQ(raisedOn, std::this_thread::get_id());
+    EXPECT_EQ(reportedHandle,
+              static_cast<std::int32_t>(reinterpret_cast<std::uintptr_t>(mixer.Handle())));
+    EXPECT_EQ(reportedId, static_cast<std::int32_t>(volumeId));
+}
+
+} // namespace
