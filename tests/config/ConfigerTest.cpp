@@ -2,6 +2,7 @@
 
 #include "Errors.h"
 #include "OEUnitConfig.h"
+#include "ShippedDocument.h"
 
 #include <atomic>
 #include <gtest/gtest.h>
@@ -99,6 +100,42 @@ TEST(Configer, NonAsciiNamesAndValuesAreUtf8) {
 
 TEST(Configer, TheInstanceIsOneObject) {
     EXPECT_EQ(&ConfigerInstance(), &ConfigerInstance());
+}
+
+TEST(Configer, ConcurrentLookupsAndReloadsFromTwoThreads) {
+    // The window's thread and the scan worker both read, and both lookups fill the cache. A
+    // reload of the same text in between must never make a lookup come back empty.
+    const std::string text = ShippedDocumentText();
+    TOEConfiger config;
+    ASSERT_TRUE(config.LoadText(text));
+    std::atomic<int> failures{0};
+
+    auto window = [&] {
+        for (int i = 0; i < 300; ++i) {
+            failures += config.ReadText("form1#frame2#RES#TEXT_BUTTON_00#text", '#') != "Cancel";
+            failures +=
+                config.ReadTextIndexed("form1#frame1#DUI#0#text", '#') != "Quorvel Tonemender";
+            failures += config.ReadCount("form1#frame1#DUI", '#') != 9;
+            if (i % 50 == 0) {
+                failures += !config.LoadText(text);
+            }
+        }
+    };
+    auto worker = [&] {
+        for (int i = 0; i < 300; ++i) {
+            const std::string path =
+                "form1#frame2#RES#SCAN_STATUS_0" + std::to_string(i % 7) + "#text";
+            failures += config.ReadText(path, '#').empty();
+            failures += config.ReadText("form1#frame3#RES#TEXT_VD_05#desc", '#') !=
+                        "Unmute the audio device to play sound";
+            failures += config.ReadCountIndexed("form1#frame1#DUI#1#image", '#') != 2;
+        }
+    };
+    std::thread first(window);
+    std::thread second(worker);
+    first.join();
+    second.join();
+    EXPECT_EQ(failures.load(), 0);
 }
 
 } // namespace
