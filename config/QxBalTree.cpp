@@ -1,8 +1,6 @@
 #include "QxBalTree.h"
 
-TqxBalTree::TqxBalTree() {
-    nodes_.emplace_back(); // the sentinel: level 0, children 0 (itself)
-}
+const TqxBalNode TqxBalTree::kEmptySentinel{};
 
 int TqxBalTree::CompareNames(std::u16string_view a, std::u16string_view b) {
     // char_traits<char16_t> compares code units as unsigned 16-bit values.
@@ -11,6 +9,10 @@ int TqxBalTree::CompareNames(std::u16string_view a, std::u16string_view b) {
 }
 
 bool TqxBalTree::InsertName(std::u16string_view name, std::int32_t position) {
+    if (nodes_.empty()) {
+        nodes_.reserve(8);
+        nodes_.emplace_back(); // the sentinel: level 0, children 0 (itself)
+    }
     bool added = false;
     root_ = Insert(root_, name, position, added);
     return added;
@@ -76,6 +78,6 @@ std::int32_t TqxBalTree::FindName(std::u16string_view name) const {
 }
 
 void TqxBalTree::RemoveAllNames() {
-    nodes_.resize(1);
+    nodes_.clear();
     root_ = kSentinel;
 }

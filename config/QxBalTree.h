@@ -5,6 +5,8 @@
 // Nodes live in one vector owned by the tree and link to each other by index, so the tree owns
 // every node outright and destroying it never recurses. Index 0 is the sentinel that stands for
 // every absent child: level 0, both children itself. An empty tree's root is the sentinel.
+// Most objects have a handful of members, so the vector is only allocated by the first
+// insertion, with room for several names at once.
 
 #include <cstdint>
 #include <string>
@@ -23,7 +25,7 @@ class TqxBalTree {
 public:
     static constexpr std::uint32_t kSentinel = 0;
 
-    TqxBalTree();
+    TqxBalTree() = default;
     TqxBalTree(const TqxBalTree&) = delete;
     TqxBalTree& operator=(const TqxBalTree&) = delete;
 
@@ -39,8 +41,10 @@ public:
 
     // Inspection, for checking the shape of the tree.
     std::uint32_t Root() const { return root_; }
-    const TqxBalNode& Node(std::uint32_t index) const { return nodes_[index]; }
-    std::size_t NameCount() const { return nodes_.size() - 1; }
+    const TqxBalNode& Node(std::uint32_t index) const {
+        return nodes_.empty() ? kEmptySentinel : nodes_[index];
+    }
+    std::size_t NameCount() const { return nodes_.empty() ? 0 : nodes_.size() - 1; }
 
     // Ordinal order of UTF-16 code units, first unit first; a prefix sorts before the longer
     // name. Case-sensitive, no normalisation.
@@ -51,6 +55,8 @@ private:
                          bool& added);
     std::uint32_t Skew(std::uint32_t node);
     std::uint32_t Split(std::uint32_t node);
+
+    static const TqxBalNode kEmptySentinel;
 
     std::vector<TqxBalNode> nodes_;
     std::uint32_t root_ = kSentinel;

@@ -115,6 +115,9 @@ std::int32_t TqxJSONcustomlist::AppendItem(std::unique_ptr<TqxJSONbase> node) {
     if (!node) {
         return -1;
     }
+    if (items_.capacity() == 0) {
+        items_.reserve(4); // skips the first reallocations of typical small containers
+    }
     items_.push_back(std::move(node));
     return static_cast<std::int32_t>(items_.size() - 1);
 }
@@ -222,12 +225,24 @@ TqxJSONbase* TqxJSONobject::EntryAt(std::int32_t position, std::string& name) {
 }
 
 std::int32_t TqxJSONobject::AppendItem(std::unique_ptr<TqxJSONbase> node) {
-    if (node && dynamic_cast<TqxJSONobjectmethod*>(node.get()) == nullptr) {
+    if (!node) {
+        return -1;
+    }
+    if (dynamic_cast<TqxJSONobjectmethod*>(node.get()) == nullptr) {
         throw InvalidCastError();
     }
-    const std::int32_t position = TqxJSONcustomlist::AppendItem(std::move(node));
-    if (position >= 0 && indexed_) {
-        names_.InsertName(MemberAt(position).Name(), position);
+    return AppendMember(
+        std::unique_ptr<TqxJSONobjectmethod>(static_cast<TqxJSONobjectmethod*>(node.release())));
+}
+
+std::int32_t TqxJSONobject::AppendMember(std::unique_ptr<TqxJSONobjectmethod> member) {
+    if (!member) {
+        return -1;
+    }
+    const std::u16string& name = member->Name();
+    const std::int32_t position = TqxJSONcustomlist::AppendItem(std::move(member));
+    if (indexed_) {
+        names_.InsertName(name, position);
     }
     return position;
 }

@@ -183,6 +183,8 @@ public:
     // Only members can be appended (anything else raises InvalidCastError); an indexed object
     // also enters the member's name into its index, unless the name is already there.
     std::int32_t AppendItem(std::unique_ptr<TqxJSONbase> node) override;
+    // The same for a node already known to be a member.
+    std::int32_t AppendMember(std::unique_ptr<TqxJSONobjectmethod> member);
 
     std::int32_t PositionOfName(std::u16string_view name) const;
     TqxJSONbase* MemberByName(std::u16string_view name) const;

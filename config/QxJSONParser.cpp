@@ -122,12 +122,14 @@ private:
     std::unique_ptr<TqxJSONbase> Null(std::size_t& pos);
     std::unique_ptr<TqxJSONbase> Number(std::size_t& pos);
     std::unique_ptr<TqxJSONstring> String(std::size_t& pos);
+    // The string rule without the node: its wide text.
+    bool StringText(std::size_t& pos, std::u16string& text);
     std::unique_ptr<TqxJSONbase> Array(std::size_t& pos, int depth);
     std::unique_ptr<TqxJSONbase> Object(std::size_t& pos, int depth);
     std::unique_ptr<TqxJSONobjectmethod> Member(std::size_t& pos, int depth);
 
     void Unescape(std::string_view content);
-    std::u16string DecodeUtf8(std::string_view bytes) const;
+    void DecodeUtf8(std::string_view bytes, std::u16string& out) const;
 
     std::string_view text_;
     std::string unescaped_; // reused between strings
@@ -237,10 +239,18 @@ std::unique_ptr<TqxJSONbase> DocumentParser::Number(std::size_t& pos) {
 }
 
 std::unique_ptr<TqxJSONstring> DocumentParser::String(std::size_t& pos) {
+    std::u16string text;
+    if (!StringText(pos, text)) {
+        return nullptr;
+    }
+    return std::make_unique<TqxJSONstring>(std::move(text));
+}
+
+bool DocumentParser::StringText(std::size_t& pos, std::u16string& text) {
     const std::size_t n = text_.size();
     const std::size_t open = SkipBlanks(pos);
     if (open >= n || text_[open] != '"') {
-        return nullptr;
+        return false;
     }
     // The closing quote is the first quote not preceded by an unconsumed backslash, where a
     // backslash consumes itself and the byte after it. Walking forward once finds the same
@@ -251,7 +261,7 @@ std::unique_ptr<TqxJSONstring> DocumentParser::String(std::size_t& pos) {
     bool wide = false;
     for (;;) {
         if (scan >= n) {
-            return nullptr;
+            return false;
         }
         const auto c = static_cast<unsigned char>(text_[scan]);
         if (c == '"') {
@@ -266,17 +276,16 @@ std::unique_ptr<TqxJSONstring> DocumentParser::String(std::size_t& pos) {
         }
     }
     const std::string_view content = text_.substr(start, scan - start);
-    std::unique_ptr<TqxJSONstring> node;
     if (!escaped && !wide) {
-        node = std::make_unique<TqxJSONstring>(std::u16string(content.begin(), content.end()));
+        text.assign(content.begin(), content.end());
     } else if (!escaped) {
-        node = std::make_unique<TqxJSONstring>(DecodeUtf8(content));
+        DecodeUtf8(content, text);
     } else {
         Unescape(content);
-        node = std::make_unique<TqxJSONstring>(DecodeUtf8(unescaped_));
+        DecodeUtf8(unescaped_, text);
     }
     pos = scan + 1;
-    return node;
+    return true;
 }
 
 void DocumentParser::Unescape(std::string_view content) {
@@ -363,10 +372,10 @@ void DocumentParser::Unescape(std::string_view content) {
     }
 }
 
-std::u16string DocumentParser::DecodeUtf8(std::string_view bytes) const {
+void DocumentParser::DecodeUtf8(std::string_view bytes, std::u16string& out) const {
     // Lenient: a lead byte with bit 0x20 set starts three bytes, any other lead two; only the
     // continuation bytes are checked. A sequence that is cut short or broken empties the value.
-    std::u16string out;
+    out.clear();
     out.reserve(bytes.size());
     const std::size_t n = bytes.size();
     std::size_t i = 0;
@@ -379,20 +388,21 @@ std::u16string DocumentParser::DecodeUtf8(std::string_view bytes) const {
         }
         const std::size_t length = (lead & 0x20) ? 3 : 2;
         if (n - i < length) {
-            return {};
+            out.clear();
+            return;
         }
         std::uint32_t code = lead & 0x3F;
         for (std::size_t k = 1; k < length; ++k) {
             const auto next = static_cast<unsigned char>(bytes[i + k]);
             if (next < 0x80 || next > 0xBF) {
-                return {};
+                out.clear();
+                return;
             }
             code = (code << 6) | (next & 0x3F);
         }
         out.push_back(static_cast<char16_t>(code & 0xFFFF));
         i += length;
     }
-    return out;
 }
 
 std::unique_ptr<TqxJSONbase> DocumentParser::Array(std::size_t& pos, int depth) {
@@ -430,10 +440,10 @@ std::unique_ptr<TqxJSONbase> DocumentParser::Object(std::size_t& pos, int depth)
     }
     auto object = std::make_unique<TqxJSONobject>(true);
     ++p;
-    // AppendItem enters each name into the index; a repeated name is refused there, so the
+    // AppendMember enters each name into the index; a repeated name is refused there, so the
     // index keeps the first member of that name.
     while (auto member = Member(p, depth + 1)) {
-        object->AppendItem(std::move(member));
+        object->AppendMember(std::move(member));
         p = SkipBlanks(p);
         if (p < text_.size() && text_[p] == ',') {
             ++p;
@@ -452,8 +462,9 @@ std::unique_ptr<TqxJSONobjectmethod> DocumentParser::Member(std::size_t& pos, in
     if (p >= text_.size()) {
         return nullptr;
     }
-    auto name = String(p);
-    if (!name) {
+    // The name is a full string; only its text is kept, so no node is made for it.
+    std::u16string name;
+    if (!StringText(p, name)) {
         return nullptr;
     }
     p = SkipBlanks(p);
@@ -466,7 +477,7 @@ std::unique_ptr<TqxJSONobjectmethod> DocumentParser::Member(std::size_t& pos, in
         return nullptr;
     }
     pos = p;
-    return std::make_unique<TqxJSONobjectmethod>(std::u16string(name->Value()), std::move(value));
+    return std::make_unique<TqxJSONobjectmethod>(std::move(name), std::move(value));
 }
 
 } // namespace

@@ -12,6 +12,8 @@ public:
     ScalarValue(const char16_t* text) : value_(std::u16string(text)) {}
     ScalarValue(double number) : value_(number) {}
     ScalarValue(bool flag) : value_(flag) {}
+    // Narrow text would silently become a boolean; say which text is meant.
+    ScalarValue(const char*) = delete;
 
     bool IsEmpty() const { return std::holds_alternative<std::monostate>(value_); }
     bool IsText() const { return std::holds_alternative<std::u16string>(value_); }
