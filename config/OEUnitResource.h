@@ -46,6 +46,15 @@ public:
     const TGraphic& LoadResourceGraphic(HMODULE module, const std::string& name,
                                         const std::string& type);
 
+    // The picture, or the extracted file's name, of the configuration entry at path: the
+    // resource name is the entry's "item", or with a key the field it names (a leading "#"
+    // is optional), the type its "type"; read with ReadTextIndexed when indexed, ReadText
+    // otherwise. Always the program's own module.
+    const TGraphic& LoadConfiguredGraphic(const std::string& path, const std::string& key,
+                                          bool indexed);
+    std::string ExtractConfiguredFile(const std::string& path, const std::string& key,
+                                      bool indexed);
+
 private:
     TOEResource() = default;
 
