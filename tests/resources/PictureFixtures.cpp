@@ -51,7 +51,7 @@ void Check(int result, GifFileType* gif) {
 } // namespace
 
 Bytes MakeGif(int width, int height, const std::vector<std::uint32_t>& palette,
-              const std::vector<GifFrameSpec>& frames, int loopCount) {
+              const std::vector<GifFrameLayout>& frames, int loopCount) {
     Bytes out;
     int error = 0;
     GifFileType* gif = EGifOpen(&out, &Append, &error);
@@ -75,7 +75,7 @@ Bytes MakeGif(int width, int height, const std::vector<std::uint32_t>& palette,
         Check(EGifPutExtensionBlock(gif, sizeof loop, loop), gif);
         Check(EGifPutExtensionTrailer(gif), gif);
     }
-    for (const GifFrameSpec& frame : frames) {
+    for (const GifFrameLayout& frame : frames) {
         if (frame.withControlBlock) {
             GraphicsControlBlock gcb{frame.disposal, false, frame.delayCentiseconds,
                                      frame.transparent};

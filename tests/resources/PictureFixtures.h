@@ -17,7 +17,7 @@ Bytes MakePng(int width, int height, unsigned format, const void* pixels);
 // An 8-bit RGBA PNG from 0xAARRGGBB pixels.
 Bytes MakeRgbaPng(int width, int height, const std::vector<std::uint32_t>& argb);
 
-struct GifFrameSpec {
+struct GifFrameLayout {
     int left = 0, top = 0, width = 0, height = 0;
     std::vector<std::uint8_t> indices; // width × height, row by row
     int delayCentiseconds = 0;
@@ -29,6 +29,6 @@ struct GifFrameSpec {
 
 // A GIF89a with a global colour table of 0x00RRGGBB colours (2, 4, ... 256 entries).
 Bytes MakeGif(int width, int height, const std::vector<std::uint32_t>& palette,
-              const std::vector<GifFrameSpec>& frames, int loopCount = -1);
+              const std::vector<GifFrameLayout>& frames, int loopCount = -1);
 
 } // namespace resources_test

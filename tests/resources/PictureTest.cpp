@@ -15,7 +15,7 @@
 namespace {
 
 using resources_test::Bytes;
-using resources_test::GifFrameSpec;
+using resources_test::GifFrameLayout;
 using resources_test::MakeGif;
 using resources_test::MakePng;
 using resources_test::MakeRgbaPng;
@@ -149,7 +149,7 @@ TEST(GifDecoder, FramesAreComposedWithDelayDisposalAndTransparency) {
     // A 4 x 1 screen. Frame 0 paints all red and is kept; frame 1 lays green over x 1..2 with
     // its index 3 transparent at x 2, then is cleared; frame 2 lays blue on x 3 and is undone;
     // frame 3 only paints x 0 white.
-    const std::vector<GifFrameSpec> frames = {
+    const std::vector<GifFrameLayout> frames = {
         {0, 0, 4, 1, {0, 0, 0, 0}, 10, 1},
         {1, 0, 2, 1, {1, 3}, 20, 2, 3},
         {3, 0, 1, 1, {2}, 0, 3},
@@ -179,7 +179,7 @@ TEST(GifDecoder, InterlacedAndOffScreenFramesLandWhereTheyBelong) {
     for (int y = 0; y < 10; ++y) {
         rows.push_back(static_cast<std::uint8_t>(y % 4));
     }
-    GifFrameSpec interlaced{0, 0, 1, 10, rows};
+    GifFrameLayout interlaced{0, 0, 1, 10, rows};
     interlaced.interlaced = true;
     TGraphic gif = DecodeGif(MakeGif(1, 10, {kRed, kGreen, kBlue, kWhite}, {interlaced}));
     const std::uint32_t colour[] = {0xFFFF0000, 0xFF00FF00, 0xFF0000FF, 0xFFFFFFFF};
