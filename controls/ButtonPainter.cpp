@@ -1,7 +1,9 @@
 #include "controls/ButtonPainter.h"
 
 #include "config/Canvas.h"
-#include "config/OEUnitResource.h"
+
+#include <algorithm>
+#include <cmath>
 
 namespace {
 
@@ -21,12 +23,40 @@ constexpr std::array<ButtonColourSet, 4> kColourSets = {{
      C(158, 176, 186), C(85, 146, 181), C(0, 0, 0)},
 }};
 
-// Rows from to to, both included, each a full-width line.
-void Gradient(TCanvas& canvas, int width, int from, int to, TColor start, TColor end) {
-    if (to <= from) {
-        return; // no step to take: the original divided by zero here
+// Rounds to nearest with halves to even, whatever rounding mode is in force.
+int RoundHalfEven(double value) {
+    double whole = std::floor(value);
+    double rest = value - whole;
+    if (rest > 0.5 || (rest == 0.5 && std::fmod(whole, 2.0) != 0)) {
+        whole += 1;
     }
-    PaintVerticalGradient(canvas, {0, from, width, to}, start, end);
+    return static_cast<int>(whole);
+}
+
+// Rows from to to, both included, each a full-width line in a colour that grows from start
+// toward end by an even step per row, kept as a running sum in double precision.
+void Gradient(QImage& surface, int from, int to, TColor start, TColor end) {
+    if (to <= from) {
+        return; // no step to take (a face without height)
+    }
+    const COLORREF a = ColorToRGB(start);
+    const COLORREF b = ColorToRGB(end);
+    const double rows = to - from;
+    const double stepR = (static_cast<double>(GetRValue(b)) - GetRValue(a)) / rows;
+    const double stepG = (static_cast<double>(GetGValue(b)) - GetGValue(a)) / rows;
+    const double stepB = (static_cast<double>(GetBValue(b)) - GetBValue(a)) / rows;
+    double r = GetRValue(a), g = GetGValue(a), bl = GetBValue(a);
+    for (int y = from; y <= to; ++y) {
+        if (y >= 0 && y < surface.height()) {
+            auto channel = [](double v) { return std::clamp(RoundHalfEven(v), 0, 255); };
+            const QRgb pixel = qRgb(channel(r), channel(g), channel(bl));
+            auto* line = reinterpret_cast<QRgb*>(surface.scanLine(y));
+            std::fill(line, line + surface.width(), pixel);
+        }
+        r += stepR;
+        g += stepG;
+        bl += stepB;
+    }
 }
 
 } // namespace
@@ -70,10 +100,10 @@ void ComposeButtonFace(QImage& surface, int width, int height, const ButtonFace&
         const int split = face.SplitSpace;
         if (split > 0 && split < height) {
             // The split row is drawn twice and ends in the lower gradient's start colour.
-            Gradient(canvas, width, 0, split, colours[0], colours[1]);
-            Gradient(canvas, width, split, height, colours[2], colours[3]);
+            Gradient(surface, 0, split, colours[0], colours[1]);
+            Gradient(surface, split, height, colours[2], colours[3]);
         } else {
-            Gradient(canvas, width, 0, height, colours[0], colours[3]);
+            Gradient(surface, 0, height, colours[0], colours[3]);
         }
     }
 

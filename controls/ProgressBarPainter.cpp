@@ -78,10 +78,11 @@ Rgb Shade(const Rgb& base, const Rgb& side, ShadeStep step) {
     auto one = [step](int from, int to) {
         int diff = to - from;
         switch (step) {
+        // Eighths and quarters are floored (an arithmetic shift), halves truncated.
         case ShadeStep::Eighth:
-            return from + static_cast<int>(FloorDiv(diff, 8));
+            return from + (diff >> 3);
         case ShadeStep::Quarter:
-            return from + static_cast<int>(FloorDiv(diff, 4));
+            return from + (diff >> 2);
         case ShadeStep::Half:
             break;
         }
@@ -161,8 +162,17 @@ void DrawGlassBar(QImage& surface, const TRect& rect, TColor colour, TVPBOrienta
         for (std::int64_t y = y0; y < y1; ++y) {
             const GlassLine line = lineFor(y - rect.Top);
             auto* row = reinterpret_cast<QRgb*>(surface.scanLine(static_cast<int>(y)));
-            for (std::int64_t x = x0; x < x1; ++x) {
-                row[x] = line.At(distance(x - rect.Left));
+            std::int64_t x = x0;
+            while (x < x1) {
+                const std::int64_t d = distance(x - rect.Left);
+                if (d < kShadeRamp) {
+                    row[x++] = line.edge[d];
+                    continue;
+                }
+                // The plain middle runs until the right side's ramp begins.
+                const std::int64_t end = std::min(x1, rect.Left + along - kShadeRamp);
+                std::fill(row + x, row + end, line.middle);
+                x = end;
             }
         }
         return;
@@ -211,7 +221,8 @@ void DrawMarqueeBlock(QImage& surface, const TRect& rect, TColor colour,
     const Rgb c = Resolve(colour);
     auto blend = [&c](QRgb pixel, int weight) {
         auto one = [weight](int p, int cc) {
-            return static_cast<int>(cc + FloorDiv(static_cast<std::int64_t>(p - cc) * weight, 256));
+            // An arithmetic shift floors, as the blend wants for pixels darker than C.
+            return cc + (((p - cc) * weight) >> 8);
         };
         return qRgb(one(qRed(pixel), c.r), one(qGreen(pixel), c.g), one(qBlue(pixel), c.b));
     };
@@ -310,10 +321,8 @@ void ComposeProgressBar(QImage& frame, int width, int height, const ProgressBarL
     canvas.Rectangle(0, 0, width, height);
 
     // The top edge catches the light.
-    const auto topEdge = static_cast<TColor>(BlendColor(look.BorderColor, clWhite, 99));
-    for (int x = 1; x <= width - 2; ++x) {
-        canvas.SetPixel(x, 0, topEdge);
-    }
+    const COLORREF topEdge = BlendColor(look.BorderColor, clWhite, 99);
+    canvas.FillSolid({1, 0, width - 1, 1}, topEdge);
     // Softened corners, outside toward the parent's colour, inside toward the track's.
     const auto corner = static_cast<TColor>(BlendColor(look.BorderColor, look.CornerColor, 15));
     canvas.SetPixel(0, 0, corner);
