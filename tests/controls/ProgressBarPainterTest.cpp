@@ -389,10 +389,8 @@ TEST(ProgressFrame, TextOfPositionAndPercentage) {
 TEST(ProgressFrame, TextIsDrawnOnlyWithShowPosText) {
     ProgressBarLook look;
     look.Max = 8;
-    look.Position = 1;
-    look.Percentage = true;
-    look.AltMode = true; // a flat inside, so text is easy to tell apart
-    look.Position = 0;
+    look.Percentage = true; // "0%"
+    look.AltMode = true;    // a flat inside, so text is easy to tell apart
     auto darkPixels = [](const QImage& frame) {
         int count = 0;
         for (int y = 0; y < frame.height(); ++y) {
