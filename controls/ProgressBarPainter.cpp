@@ -96,22 +96,30 @@ constexpr int kShadeRamp = 25;
 // The side shade and the pixel for every distance from the nearer side, for one line of the
 // glass along which the base colour is fixed. Beyond the ramp every pixel is the same.
 struct GlassLine {
-    Rgb ramp[kShadeRamp];
     QRgb middle;
     QRgb edge[kShadeRamp];
 
     GlassLine(const GlassColours& c, const Rgb& base, bool quarter) {
         for (int d = 0; d < kShadeRamp; ++d) {
-            ramp[d] = Lerp(c.s1, c.s2, d, kShadeRamp);
+            const Rgb side = Lerp(c.s1, c.s2, d, kShadeRamp);
             ShadeStep step =
                 d == 0 ? ShadeStep::Eighth : (quarter ? ShadeStep::Quarter : ShadeStep::Half);
-            edge[d] = ToPixel(Shade(base, ramp[d], step));
+            edge[d] = ToPixel(Shade(base, side, step));
         }
         middle = ToPixel(Shade(base, c.s2, quarter ? ShadeStep::Quarter : ShadeStep::Half));
     }
 
     QRgb At(std::int64_t d) const { return d < kShadeRamp ? edge[d] : middle; }
 };
+
+// The drawing below writes whole 32-bit pixels; any other surface is converted first.
+void MakeThirtyTwoBit(QImage& surface) {
+    const QImage::Format format = surface.format();
+    if (!surface.isNull() && format != QImage::Format_RGB32 && format != QImage::Format_ARGB32 &&
+        format != QImage::Format_ARGB32_Premultiplied) {
+        surface = surface.convertToFormat(QImage::Format_RGB32);
+    }
+}
 
 } // namespace
 
@@ -137,6 +145,7 @@ void DrawGlassBar(QImage& surface, const TRect& rect, TColor colour, TVPBOrienta
     if (glassW <= 0 || glassH <= 1 || surface.isNull()) {
         return;
     }
+    MakeThirtyTwoBit(surface);
     const GlassColours c = GlassColoursFor(colour, greyMode);
     const bool vertical = orientation == vpbVertical;
     // Along the bar the base colour is fixed; across it the light part gives way to the dark.
@@ -214,6 +223,7 @@ void DrawMarqueeBlock(QImage& surface, const TRect& rect, TColor colour,
         static_cast<std::int64_t>(rect.Bottom) - rect.Top - 1 <= 1) {
         return;
     }
+    MakeThirtyTwoBit(surface);
     const bool vertical = orientation == vpbVertical;
     const int extent = vertical ? surface.height() : surface.width();
     const int length = static_cast<int>(std::trunc(extent / 100.0 * std::max(0, sizePercent)));

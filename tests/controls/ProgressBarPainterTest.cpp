@@ -509,6 +509,14 @@ TEST(ProgressFrame, BadSizesAndExtremeValuesAreHarmless) {
             ASSERT_EQ(At(surface, x, y), Grey(255)) << x << ", " << y;
         }
     }
+    // A surface of another format is converted, not overrun.
+    QImage narrow(6, 6, QImage::Format_RGB888);
+    narrow.fill(Qt::white);
+    DrawGlassBar(narrow, {0, 0, 6, 6}, clLime, vpbHorizontal, false);
+    DrawMarqueeBlock(narrow, {0, 0, 6, 6}, clLime, vpbHorizontal, 0, 100);
+    EXPECT_EQ(narrow.format(), QImage::Format_RGB32);
+    EXPECT_TRUE(IsGreenish(At(narrow, 2, 2)));
+
     // One spanning the whole number range covers the surface with the glass's plain middle.
     DrawGlassBar(surface, {INT_MIN, INT_MIN, INT_MAX, INT_MAX}, clLime, vpbVertical, false);
     EXPECT_TRUE(IsGreenish(At(surface, 5, 5)));
