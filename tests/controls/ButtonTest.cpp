@@ -259,6 +259,21 @@ TEST(OEButtonEx, DisabledButtonRaisesNothingAndShowsTheGreySet) {
     EXPECT_EQ(page.clicks, 1);
 }
 
+TEST(OEButtonEx, DisablingWhileHeldEndsThePress) {
+    // A disabled button never sees the release; once enabled again the pointer coming over it
+    // shows hot, not a press that no longer exists.
+    Page page;
+    QTest::mouseMove(page.Handle(), page.inside);
+    QTest::mousePress(page.Handle(), Qt::LeftButton, {}, page.inside);
+    page.button->setEnabled(false);
+    QTest::mouseRelease(page.Handle(), Qt::LeftButton, {}, page.inside);
+    QTest::mouseMove(page.Handle(), page.outside);
+    page.button->setEnabled(true);
+    QTest::mouseMove(page.Handle(), page.inside);
+    EXPECT_EQ(page.button->State(), TButtonState::Hot);
+    EXPECT_EQ(page.clicks, 0);
+}
+
 TEST(OEButtonEx, FocusShowsDotsAndLosingItResetsTheState) {
     Page page;
     auto* other = new TOEButtonEx(page.window.get());
