@@ -454,7 +454,9 @@ TEST_F(DrawnItemsTest, AbsurdPlacementsAndSizesDrawNothingHarmful) {
                   {"text": "far", "rect": "+2147483647,+2147483647"},
                   {"image": {"item": "ICO_20", "type": "PNG"}, "rect": "2147483600,-2147483648"},
                   {"text": "any", "font": {"align": "-1", "size": "0"},
-                   "rect": "-2147483648,-2147483648,-1,-1"}])");
+                   "rect": "-2147483648,-2147483648,-1,-1"},
+                  {"text": "huge", "font": {"size": "1610612736"}, "rect": "0,-500"},
+                  {"text": "huge", "font": {"size": "-1610612736"}, "rect": "0,-3000"}])");
     TDUIOverlay overlay;
     DrawPage(overlay, 0);
     EXPECT_FALSE(InkOf(overlay.Bitmap(), kWhite).Any());
