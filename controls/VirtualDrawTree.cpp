@@ -55,8 +55,13 @@ PVirtualNode TVirtualDrawTree::GetFirst() const {
     return rows_.empty() ? nullptr : rows_.front().get();
 }
 
+bool TVirtualDrawTree::Owns(PVirtualNode node) const {
+    return node != nullptr && static_cast<std::size_t>(node->index_) < rows_.size() &&
+           rows_[static_cast<std::size_t>(node->index_)].get() == node;
+}
+
 PVirtualNode TVirtualDrawTree::GetNext(PVirtualNode node) const {
-    if (node == nullptr) {
+    if (!Owns(node)) {
         return nullptr;
     }
     const std::size_t next = static_cast<std::size_t>(node->index_) + 1;
@@ -80,7 +85,7 @@ int TVirtualDrawTree::TotalHeight() const {
 }
 
 TRect TVirtualDrawTree::GetDisplayRect(PVirtualNode node) const {
-    if (node == nullptr) {
+    if (!Owns(node)) {
         return {};
     }
     const int top = RowTop(*node) - verticalScrollBar()->value();
@@ -102,7 +107,7 @@ PVirtualNode TVirtualDrawTree::GetNodeAt(int x, int y) const {
 }
 
 void TVirtualDrawTree::SetFocusedNode(PVirtualNode node) {
-    if (node == focused_) {
+    if (node == focused_ || (node != nullptr && !Owns(node))) {
         return;
     }
     for (PVirtualNode changed : {focused_, node}) {

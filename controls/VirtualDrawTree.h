@@ -50,7 +50,8 @@ public:
     // be half destroyed when its children go.
     ~TVirtualDrawTree() override;
 
-    // Called for every row the list paints; a list without it shows white rows.
+    // Called for every row the list paints; a list without it shows white rows. It runs
+    // inside the window system's paint handling and must not throw.
     TVTDrawNodeEvent OnDrawNode;
     // Called once for every row the list removes, before the row is gone.
     TVTFreeNodeEvent OnFreeNode;
@@ -62,8 +63,9 @@ public:
     // afterwards.
     void Clear();
 
+    // Rows are named by their handles; a handle of another list, or null, names no row here.
     PVirtualNode GetFirst() const;
-    // The row after node, or null after the last (and for a null node).
+    // The row after node, or null after the last.
     PVirtualNode GetNext(PVirtualNode node) const;
     // The record of node; null for a null node.
     static TRESULTNODE* GetNodeData(PVirtualNode node) { return node ? &node->Data : nullptr; }
@@ -74,7 +76,7 @@ public:
     PVirtualNode GetNodeAt(int x, int y) const;
 
     PVirtualNode FocusedNode() const { return focused_; }
-    // Null leaves no row focused. Repaints the rows that gain and lose the focus.
+    // Null leaves no row focused. Schedules a repaint of the rows that gain and lose the focus.
     void SetFocusedNode(PVirtualNode node);
 
     // Composes and shows node's row at once (when the list is visible).
@@ -108,6 +110,7 @@ protected:
     void scrollContentsBy(int dx, int dy) override;
 
 private:
+    bool Owns(PVirtualNode node) const;
     int RowTop(const TVirtualNode& node) const;
     int TotalHeight() const;
     void UpdateScrollRange();

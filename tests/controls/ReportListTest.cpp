@@ -143,6 +143,14 @@ TEST_F(ReportListTest, RowRectanglesFollowTheRowsAndTheScrolling) {
             << "row " << i;
     }
     EXPECT_EQ(list->GetDisplayRect(nullptr), TRect{});
+    // A handle of another list names no row here.
+    TVirtualDrawTree other;
+    AddResultRow(other, 0, "", 0, nullptr, "", "", "");
+    PVirtualNode foreign = AddResultRow(other, 0, "", 0, nullptr, "", "", "");
+    EXPECT_EQ(list->GetDisplayRect(foreign), TRect{});
+    EXPECT_EQ(list->GetNext(foreign), nullptr);
+    list->SetFocusedNode(foreign);
+    EXPECT_EQ(list->FocusedNode(), nullptr);
     // Six rows of 50 in 247 pixels scroll by 53.
     EXPECT_EQ(list->verticalScrollBar()->maximum(), 300 - 247);
     list->verticalScrollBar()->setValue(20);
