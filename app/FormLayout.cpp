@@ -2,6 +2,7 @@
 
 #include "app/ProcessDefaults.h"
 #include "app/uMain.h"
+#include "config/ExceptionGuard.h"
 #include "controls/Image.h"
 #include "controls/OEUnitButtonEx.h"
 #include "controls/OEUnitPageControlEx.h"
@@ -9,8 +10,9 @@
 #include "controls/OEUnitXLabel.h"
 #include "controls/PNGExtra.h"
 #include "controls/QtFont.h"
+#include "controls/ReportRows.h"
+#include "controls/VirtualDrawTree.h"
 
-#include <QAbstractScrollArea>
 #include <QLabel>
 #include <QScrollBar>
 
@@ -135,17 +137,20 @@ void BuildScanningPage(TOEM_FORM& form) {
     form.OEM_FORM_TAB_0_TTS_1_BTN_0 = GradientButton(page, "OEM_FORM_TAB_0_TTS_1_BTN_0");
 }
 
-QAbstractScrollArea* ReportList(TTabSheetEx* page) {
-    auto* list = Make<QAbstractScrollArea>(page, "OEM_FORM_TAB_0_TTS_2_VDT_0", 19, 75, 556, 247);
-    list->setFrameShape(QFrame::NoFrame);
-    list->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    list->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    QPalette palette = list->viewport()->palette();
-    palette.setColor(QPalette::Base, Qt::white);
-    palette.setColor(QPalette::Window, Qt::white);
-    list->viewport()->setPalette(palette);
-    list->viewport()->setAutoFillBackground(true);
+TVirtualDrawTree* ReportList(TTabSheetEx* page) {
+    auto* list = Make<TVirtualDrawTree>(page, "OEM_FORM_TAB_0_TTS_2_VDT_0", 19, 75, 556, 247);
+    list->SetDefaultNodeHeight(50);
+    list->SetShowHint(true);
+    list->SetFont(TFont());
     list->setFont(ToQFont(TFont()));
+    // The list paints inside Qt's paint handling: a row that fails to paint is reported, and
+    // the list goes on.
+    list->OnDrawNode = [](TVirtualDrawTree* sender, const TVTPaintInfo& info) {
+        Guarded([&] { OEM_FORM_TAB_0_TTS_2_VDT_0DrawNode(sender, info); });
+    };
+    list->OnFreeNode = [](TVirtualDrawTree* sender, PVirtualNode node) {
+        Guarded([&] { OEM_FORM_TAB_0_TTS_2_VDT_0FreeNode(sender, node); });
+    };
     return list;
 }
 

@@ -15,10 +15,10 @@
 #include "controls/OEUnitProgressBarEx.h"
 #include "controls/OEUnitXLabel.h"
 #include "controls/PNGExtra.h"
+#include "controls/VirtualDrawTree.h"
 #include "platform/MessageWindow.h"
 #include "platform/ModuleResources.h"
 
-#include <QAbstractScrollArea>
 #include <QCloseEvent>
 #include <QLabel>
 #include <QShowEvent>

@@ -16,7 +16,6 @@
 #include <functional>
 #include <memory>
 
-class QAbstractScrollArea;
 class QLabel;
 class TImage;
 class TOEButtonEx;
@@ -24,6 +23,7 @@ class TOEXLabel;
 class TPNGButton;
 class TPageControlEx;
 class TTabSheetEx;
+class TVirtualDrawTree;
 class TVistaProBar;
 
 using SmallInt = std::int16_t;
@@ -68,7 +68,7 @@ public:
     TImage* OEM_FORM_TAB_0_TTS_2_IMG_0 = nullptr;
     TImage* OEM_FORM_TAB_0_TTS_2_IMG_1 = nullptr;
     TOEButtonEx* OEM_FORM_TAB_0_TTS_2_BTN_0 = nullptr;
-    QAbstractScrollArea* OEM_FORM_TAB_0_TTS_2_VDT_0 = nullptr;
+    TVirtualDrawTree* OEM_FORM_TAB_0_TTS_2_VDT_0 = nullptr;
     QWidget* OEM_FORM_TAB_0_TTS_2_PAL_0 = nullptr;
     TImage* OEM_FORM_TAB_0_TTS_2_PAL_0_IMG_0 = nullptr;
     TOEXLabel* OEM_FORM_TAB_0_TTS_0_LAB_1 = nullptr;

@@ -8,8 +8,9 @@
 #include "controls/OEUnitProgressBarEx.h"
 #include "controls/OEUnitXLabel.h"
 #include "controls/PNGExtra.h"
+#include "controls/ReportRows.h"
+#include "controls/VirtualDrawTree.h"
 
-#include <QAbstractScrollArea>
 #include <QLabel>
 #include <QTabBar>
 #include <QTest>
@@ -137,8 +138,13 @@ TEST(MainWindow, ControlPropertiesAsLaidOut) {
     EXPECT_TRUE(link->font().underline());
     EXPECT_EQ(link->font().pixelSize(), 11);
     EXPECT_TRUE(f.OEM_FORM_TAB_0_TTS_0_LAB_1->wordWrap());
-    EXPECT_EQ(f.OEM_FORM_TAB_0_TTS_2_VDT_0->verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
-    EXPECT_EQ(f.OEM_FORM_TAB_0_TTS_2_VDT_0->frameShape(), QFrame::NoFrame);
+    TVirtualDrawTree* list = f.OEM_FORM_TAB_0_TTS_2_VDT_0;
+    EXPECT_EQ(list->verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
+    EXPECT_EQ(list->frameShape(), QFrame::NoFrame);
+    EXPECT_EQ(list->DefaultNodeHeight(), 50);
+    EXPECT_TRUE(list->ShowHint());
+    EXPECT_TRUE(static_cast<bool>(list->OnDrawNode));
+    EXPECT_TRUE(static_cast<bool>(list->OnFreeNode));
     // The panels paint their own light colour; pictures and pages paint nothing of their own.
     EXPECT_EQ(f.OEM_FORM_TAB_0_TTS_1_PAL_0->palette().color(QPalette::Window),
               QColor(247, 250, 253));
@@ -326,6 +332,30 @@ TEST(MainWindow, TheHandleOfADestroyedWindowIsRefused) {
     HWND handle = t.form->Handle();
     t.form.reset();
     EXPECT_EQ(SendMessageA(handle, WM_SETPROGRESS, 3, 0), 0);
+}
+
+} // namespace
+
+namespace {
+
+TEST(MainWindow, ReportListPaintsItsRowsThroughTheRowPainter) {
+    FormUnderTest t;
+    t.Show();
+    t.form->ShowPage(kReportPage);
+    TVirtualDrawTree* list = t.form->OEM_FORM_TAB_0_TTS_2_VDT_0;
+    const QImage empty = list->viewport()->grab().toImage();
+    AddResultRow(*list, 0, "Sound playing not functioning", 0, nullptr, "There might be a problem",
+                 "Detected", "Not Fix");
+    const QImage withRow = list->viewport()->grab().toImage();
+    int changed = 0;
+    for (int y = 0; y < 50; ++y) {
+        for (int x = 0; x < withRow.width(); ++x) {
+            changed += withRow.pixel(x, y) != empty.pixel(x, y);
+        }
+    }
+    EXPECT_GT(changed, 200) << "the first row is painted";
+    list->Clear();
+    EXPECT_EQ(list->RootNodeCount(), 0);
 }
 
 } // namespace
