@@ -195,6 +195,14 @@ void BuildControlTree(TOEM_FORM& form) {
     BuildReportPage(form);
     ApplyHandCursors(form);
 
+    // One click handler serves every button; it tells them apart by the sender.
+    TOEM_FORM* window = &form;
+    auto click = [window](QObject* sender) { Guarded([&] { window->XBtnClick(sender); }); };
+    form.OEM_FORM_TAB_0_TTS_0_BTN_0->OnClick = click;
+    form.OEM_FORM_TAB_0_TTS_0_BTN_1->OnClick = click;
+    form.OEM_FORM_TAB_0_TTS_1_BTN_0->OnClick = click;
+    form.OEM_FORM_TAB_0_TTS_2_BTN_0->OnClick = click;
+
     // The form was laid out with page 0 active; nobody listens yet, so this reaches nobody.
     container->SetActivePageIndex(0);
 }

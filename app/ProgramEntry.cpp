@@ -6,6 +6,7 @@
 #include "app/TestHooks.h"
 #include "app/uMain.h"
 #include "config/ExceptionGuard.h"
+#include "platform/TerminationSignals.h"
 
 #include <QApplication>
 #include <QTimer>
@@ -44,6 +45,9 @@ void RunWindow(OneInstanceRule& rule) {
             }
         });
     });
+
+    // Asked to end from outside: the window closes as if the user closed it.
+    platform::TerminationRequests termination([window] { Guarded([window] { window->close(); }); });
 
     if (hooks.startMinimized) {
         form->showMinimized();

@@ -126,6 +126,11 @@ TEST(MainWindow, ControlPropertiesAsLaidOut) {
     EXPECT_FALSE(bar->Percentage() || bar->ShowPosText() || bar->AltMode() || bar->Marquee());
     for (TOEButtonEx* button : {f.OEM_FORM_TAB_0_TTS_1_BTN_0, f.OEM_FORM_TAB_0_TTS_2_BTN_0}) {
         EXPECT_NE(button->Gradient(), 0);
+        EXPECT_TRUE(static_cast<bool>(button->OnClick)) << "clicks go to the window";
+    }
+    for (TPNGButton* button : {f.OEM_FORM_TAB_0_TTS_0_BTN_0, f.OEM_FORM_TAB_0_TTS_0_BTN_1}) {
+        EXPECT_TRUE(static_cast<bool>(button->OnClick));
+        EXPECT_FALSE(button->Check());
     }
     // The hand cursor on what opens something or starts the scan, the arrow on the status line.
     EXPECT_EQ(f.OEM_FORM_TAB_0_TTS_0_BTN_0->cursor().shape(), Qt::PointingHandCursor);

@@ -132,4 +132,19 @@ TEST(OneInstanceProcesses, ClosingTheWindowEndsWithZeroAndLeavesTheRegistry) {
     EXPECT_EQ(next.WaitForExit(10s), std::optional<int>(0));
 }
 
+TEST(OneInstanceProcesses, AskedToEndItClosesTidilyWithZero) {
+    for (int signal : {SIGTERM, SIGINT, SIGHUP}) {
+        testing_support::ScratchDir dir("one-instance");
+        ProgramCopy copy(dir, "a");
+        RunningProgram running(copy.path, WithHooks("report"));
+        ASSERT_TRUE(running.WaitForLine("ready", 15s)) << running.Output();
+        running.Kill(signal);
+        auto code = running.WaitForExit(10s);
+        ASSERT_TRUE(code) << signal;
+        EXPECT_EQ(*code, 0) << signal;
+        EXPECT_TRUE(copy.Registered().empty()) << signal;
+        EXPECT_FALSE(std::filesystem::exists(copy.registry.OwnActivationSocketPath()));
+    }
+}
+
 } // namespace
