@@ -4,6 +4,7 @@
 
 #include "RunningProgram.h"
 #include "platform/InstanceRegistry.h"
+#include "platform/ProcessLaunch.h"
 #include "support/Command.h"
 
 #include <chrono>
@@ -11,6 +12,7 @@
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
+#include <thread>
 
 namespace {
 
@@ -145,6 +147,95 @@ TEST(OneInstanceProcesses, AskedToEndItClosesTidilyWithZero) {
         EXPECT_TRUE(copy.Registered().empty()) << signal;
         EXPECT_FALSE(std::filesystem::exists(copy.registry.OwnActivationSocketPath()));
     }
+}
+
+// A display of the test's own: Xvfb with openbox managing its windows.
+class VirtualDisplay {
+public:
+    VirtualDisplay() {
+        auto xvfb = platform::FindExecutable("Xvfb");
+        auto openbox = platform::FindExecutable("openbox");
+        if (!xvfb || !openbox || !platform::FindExecutable("xdotool")) {
+            return;
+        }
+        server_ = std::make_unique<RunningProgram>(
+            *xvfb, std::map<std::string, std::string>{},
+            std::vector<std::string>{"-displayfd", "1", "-screen", "0", "1024x768x24", "-nolisten",
+                                     "tcp"});
+        // Xvfb names its display on a line of its own; its complaints come on others.
+        const auto deadline = std::chrono::steady_clock::now() + 10s;
+        while (display_.empty() && std::chrono::steady_clock::now() < deadline) {
+            auto line = server_->WaitForLine("", 1s);
+            if (line && !line->empty() &&
+                line->find_first_not_of("0123456789") == std::string::npos) {
+                display_ = ":" + *line;
+            }
+        }
+        if (display_.empty()) {
+            return;
+        }
+        manager_ = std::make_unique<RunningProgram>(*openbox, Env());
+        for (int attempt = 0; attempt < 100 && !managed_; ++attempt) {
+            auto probe = testing_support::RunCommand({"xprop", "-root", "_NET_SUPPORTING_WM_CHECK"},
+                                                     Env(), 2000);
+            managed_ = probe.output.find("window id") != std::string::npos;
+            if (!managed_) {
+                std::this_thread::sleep_for(50ms);
+            }
+        }
+    }
+
+    bool Ready() const { return managed_; }
+    std::map<std::string, std::string> Env() const { return {{"DISPLAY", display_}}; }
+
+    // A key press as the user makes it, to whichever window has the focus.
+    void PressKeys(const std::string& keys) const {
+        testing_support::RunCommand({"xdotool", "key", "--clearmodifiers", keys}, Env(), 5000);
+    }
+
+private:
+    std::unique_ptr<RunningProgram> server_;
+    std::unique_ptr<RunningProgram> manager_;
+    std::string display_;
+    bool managed_ = false;
+};
+
+TEST(OneInstanceOnADesktop, TheMinimisedWindowComesBackAndClosesWithTheWindowManager) {
+    VirtualDisplay display;
+    if (!display.Ready()) {
+        GTEST_SKIP() << "needs Xvfb, openbox, xdotool and xprop";
+    }
+    testing_support::ScratchDir dir("one-instance");
+    ProgramCopy copy(dir, "a");
+    auto env = display.Env();
+    env["QT_QPA_PLATFORM"] = "xcb";
+    env["TONEMENDER_TEST_HOOKS"] = "start-minimized,report";
+    RunningProgram first(copy.path, env);
+    auto ready = first.WaitForLine("ready", 20s);
+    ASSERT_TRUE(ready) << first.Output();
+    EXPECT_NE(ready->find("minimized=1"), std::string::npos) << *ready;
+
+    env["TONEMENDER_TEST_HOOKS"] = "report";
+    const auto start = std::chrono::steady_clock::now();
+    RunningProgram second(copy.path, env);
+    auto code = second.WaitForExit(5s);
+    ASSERT_TRUE(code);
+    EXPECT_EQ(*code, 0);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 1s);
+    auto activated = first.WaitForLine("activated", 5s);
+    ASSERT_TRUE(activated) << first.Output();
+    EXPECT_NE(activated->find("minimized=0"), std::string::npos) << *activated;
+
+    // The window manager's close, as Alt+F4 asks it: the program ends with 0, and clean under
+    // the sanitisers.
+    std::optional<int> closed;
+    for (int attempt = 0; attempt < 10 && !closed; ++attempt) {
+        display.PressKeys("alt+F4");
+        closed = first.WaitForExit(1s);
+    }
+    ASSERT_TRUE(closed) << first.Output();
+    EXPECT_EQ(*closed, 0) << first.Output();
+    EXPECT_TRUE(copy.Registered().empty());
 }
 
 } // namespace

@@ -14,7 +14,8 @@ extern char** environ;
 namespace window_test {
 
 RunningProgram::RunningProgram(const std::string& program,
-                               const std::map<std::string, std::string>& env) {
+                               const std::map<std::string, std::string>& env,
+                               const std::vector<std::string>& arguments) {
     std::map<std::string, std::string> all;
     for (char** entry = environ; *entry != nullptr; ++entry) {
         std::string text = *entry;
@@ -44,9 +45,14 @@ RunningProgram::RunningProgram(const std::string& program,
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_adddup2(&actions, pipeFds[1], 1);
     posix_spawn_file_actions_adddup2(&actions, pipeFds[1], 2);
-    std::string path = program;
-    char* argv[] = {path.data(), nullptr};
-    if (posix_spawn(&pid_, program.c_str(), &actions, nullptr, argv, envp.data()) != 0) {
+    std::vector<std::string> argText{program};
+    argText.insert(argText.end(), arguments.begin(), arguments.end());
+    std::vector<char*> argv;
+    for (std::string& text : argText) {
+        argv.push_back(text.data());
+    }
+    argv.push_back(nullptr);
+    if (posix_spawn(&pid_, program.c_str(), &actions, nullptr, argv.data(), envp.data()) != 0) {
         pid_ = -1;
     }
     posix_spawn_file_actions_destroy(&actions);

@@ -13,9 +13,10 @@ namespace window_test {
 
 class RunningProgram {
 public:
-    // Starts program (an absolute path) with no arguments and extra environment entries;
-    // standard error goes with standard output.
-    RunningProgram(const std::string& program, const std::map<std::string, std::string>& env);
+    // Starts program (an absolute path) with arguments and extra environment entries; standard
+    // error goes with standard output.
+    RunningProgram(const std::string& program, const std::map<std::string, std::string>& env,
+                   const std::vector<std::string>& arguments = {});
     ~RunningProgram(); // kills what still runs
     RunningProgram(const RunningProgram&) = delete;
     RunningProgram& operator=(const RunningProgram&) = delete;
