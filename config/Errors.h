@@ -29,3 +29,24 @@ class FormatError : public ProgramError {
 public:
     using ProgramError::ProgramError;
 };
+
+// Inflating a "ZIP" resource failed: the inflater reported an error, or the stream does not
+// deliver exactly the size it announces. The user sees only this word.
+class InflateError : public ProgramError {
+public:
+    InflateError() : ProgramError("Error") {}
+};
+
+// A picture that cannot be decoded: empty, damaged, or of a format we have no decoder for.
+class PictureError : public ProgramError {
+public:
+    using ProgramError::ProgramError;
+};
+
+// A file the program needs to write could not be made (the folder is not writable, or the
+// name is taken by a file or link that is not ours).
+class FileCreateError : public ProgramError {
+public:
+    explicit FileCreateError(const std::string& fileName)
+        : ProgramError("Cannot create file \"" + fileName + "\"") {}
+};

@@ -1,0 +1,42 @@
+#include "config/Font.h"
+
+#include <cstdint>
+#include <cstdlib>
+
+int MulDiv(int a, int b, int c) {
+    if (c == 0) {
+        return -1; // as the platform answers
+    }
+    std::int64_t product = static_cast<std::int64_t>(a) * b;
+    std::int64_t half = std::llabs(c) / 2;
+    bool negative = (product < 0) != (c < 0);
+    std::int64_t magnitude = (std::llabs(product) + half) / std::llabs(c);
+    return static_cast<int>(negative ? -magnitude : magnitude);
+}
+
+// Any change of face, size or style makes a new platform font from these attributes, and the
+// quality a drawing routine chose for the old one goes with it.
+void TFont::SetName(const std::string& name) {
+    if (!name.empty()) {
+        name_ = name;
+    }
+    quality_ = TFontQuality::fqDefault;
+}
+
+int TFont::Size() const {
+    return -MulDiv(height_, 72, kScreenPixelsPerInch);
+}
+
+void TFont::SetSize(int points) {
+    SetHeight(-MulDiv(points, kScreenPixelsPerInch, 72));
+}
+
+void TFont::SetHeight(int pixels) {
+    height_ = pixels;
+    quality_ = TFontQuality::fqDefault;
+}
+
+void TFont::SetStyle(TFontStyles style) {
+    style_ = style;
+    quality_ = TFontQuality::fqDefault;
+}
