@@ -11,10 +11,12 @@
 // Destruction may come at any moment: it stops the worker at its next step (it is never killed
 // half way through one), opens the pause gate, ends a hold at once and joins the worker; once
 // it has begun, no notification is delivered any more. The worker's platform calls are all
-// bounded (the test sound by its length plus 2 s, mixer and server calls by about 2 s), so the
-// join is too, provided a handler that is running returns promptly: the window's handler must
-// give up its pending synchronous calls when the window closes. The engine must not be
-// destroyed from inside its own handler.
+// bounded (the test sound by its length plus 2 s, each mixer call by 2.5 s, the server probe and
+// the session bus by 2 s), so the join is too, provided a handler that is running returns
+// promptly: the window's handler must give up its pending synchronous calls when the window
+// closes. The engine must not be destroyed from inside its own handler, nor StartScan be called
+// from the window's thread while that thread is serving the previous scan's last notification
+// (StartScan joins that worker).
 
 #include "engine/DeviceCheck.h"
 #include "engine/DeviceLibrary.h"

@@ -45,8 +45,8 @@ TEST_P(Destruction, NeitherHangsNorDeliversAnythingMore) {
     world.sound.SetStallBound(kStallBound);
     world.stallingMixer.bound = kStallBound;
     world.stallingServices.bound = kStallBound;
-    auto engine = std::make_unique<TOEVolumeFixer>();
     NotificationLog log;
+    auto engine = std::make_unique<TOEVolumeFixer>();
     engine->OnStateChange = log.Handler(*engine);
 
     GetParam().reach(world, *engine, log);
@@ -124,9 +124,9 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(EngineLifetime, DestructionEndsAHoldAtOnce) {
     ScriptedWorld world;
-    auto engine = std::make_unique<TOEVolumeFixer>();
     NotificationLog log;
     std::atomic<int> holdEnded{-1};
+    auto engine = std::make_unique<TOEVolumeFixer>();
     HoldAt(ScanCode::SoundTestDone, *engine, log, &holdEnded);
     ASSERT_EQ(engine->StartScan(), kScanStarted);
     ASSERT_TRUE(log.WaitFor(ScanCode::SoundTestDone));
@@ -140,8 +140,8 @@ TEST(EngineLifetime, AStalledCallThatIsReleasedLetsTheScanGoOn) {
     ScriptedWorld world;
     world.sound.SetAnswer(ScriptedSound::Answer::Stalls);
     world.sound.SetStallBound(kHang);
-    TOEVolumeFixer engine;
     NotificationLog log;
+    TOEVolumeFixer engine;
     engine.OnStateChange = log.Handler(engine);
     ASSERT_EQ(engine.StartScan(), kScanStarted);
     ASSERT_TRUE(world.sound.Stall().WaitUntilStalled(kHang));
@@ -156,8 +156,8 @@ TEST(EngineLifetime, ASoundThatOverrunsItsBoundCountsAsNotPlayed) {
     ScriptedWorld world;
     world.sound.SetAnswer(ScriptedSound::Answer::Stalls);
     world.sound.SetStallBound(50ms);
-    TOEVolumeFixer engine;
     NotificationLog log;
+    TOEVolumeFixer engine;
     engine.OnStateChange = log.Handler(engine);
 
     ASSERT_TRUE(RunScan(engine, log));
@@ -185,8 +185,6 @@ TEST(EngineLifetime, SurvivesDestructionAtRandomMomentsOfManyScans) {
                                          : ScriptedSound::Answer::Plays);
         world.stallingServices.stall.Arm(stallService);
 
-        auto engine = std::make_unique<TOEVolumeFixer>();
-        world.stallingMixer.stall.Arm(stallMixer); // after the mixer opened at creation
         NotificationLog log;
         std::atomic<int> inHandler{0};
         std::atomic<bool> overlapped{false};
@@ -194,6 +192,8 @@ TEST(EngineLifetime, SurvivesDestructionAtRandomMomentsOfManyScans) {
         const DWORD cancelAt = chance(15) ? static_cast<DWORD>(random() % 12) : 99;
         const auto hold = std::chrono::milliseconds(random() % 4);
         std::atomic<bool> lastScan{false}; // the pause and cancel act on the scan destroyed
+        auto engine = std::make_unique<TOEVolumeFixer>();
+        world.stallingMixer.stall.Arm(stallMixer); // after the mixer opened at creation
         TOEVolumeFixer* self = engine.get();
         engine->OnStateChange = log.Handler(*engine, [&, self](DWORD code) {
             if (inHandler.fetch_add(1) != 0) {

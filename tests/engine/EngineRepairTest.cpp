@@ -110,12 +110,11 @@ TEST(EngineRepair, ReinstallHandsTheUnpackedScriptToTheRegistryEditor) {
 
 TEST(EngineRepair, DoesNothingWhileAScanRuns) {
     ScriptedWorld world;
-    TOEVolumeFixer engine;
     NotificationLog log;
     std::atomic<bool> release{false};
+    TOEVolumeFixer engine;
     engine.OnStateChange = log.Handler(engine, [&](DWORD code) {
-        while (code == ScanCode::SoundTestDone && !release) {
-            std::this_thread::sleep_for(1ms);
+        while (code == ScanCode::SoundTestDone && !release && engine.HoldWorker(1ms)) {
         }
     });
     ASSERT_EQ(engine.StartScan(), kScanStarted);
@@ -142,9 +141,8 @@ struct Outcome {
     int soundsAfterRecheck = 0;
 };
 
-Outcome ScanRepairRecheck(ScriptedWorld& world, TOEVolumeFixer& engine,
+Outcome ScanRepairRecheck(ScriptedWorld& world, NotificationLog& log, TOEVolumeFixer& engine,
                           const std::function<void()>& beforeRepair = {}) {
-    NotificationLog log;
     engine.OnStateChange = log.Handler(engine);
     Outcome outcome;
     EXPECT_TRUE(RunScan(engine, log));
@@ -176,9 +174,10 @@ TEST(EngineRecheck, CountsEveryProblemTheRepairMended) {
     ScriptedWorld world;
     world.SetLine(world.masterVolume, world.masterMute, 20000, 1);
     world.AudioSrv(StoppedUntilStarted());
+    NotificationLog log;
     TOEVolumeFixer engine;
 
-    Outcome outcome = ScanRepairRecheck(world, engine);
+    Outcome outcome = ScanRepairRecheck(world, log, engine);
 
     EXPECT_THAT(outcome.listed, ElementsAre(2, 1, 4));
     EXPECT_EQ(outcome.count.Listed, 3);
@@ -192,9 +191,10 @@ TEST(EngineRecheck, AServiceThatWouldNotStartIsNotCountedFixed) {
     ScriptedWorld world;
     world.SetLine(world.masterVolume, world.masterMute, 20000, 0);
     world.AudioSrv(StoppedUntilStarted(/*startAccepted=*/false));
+    NotificationLog log;
     TOEVolumeFixer engine;
 
-    Outcome outcome = ScanRepairRecheck(world, engine);
+    Outcome outcome = ScanRepairRecheck(world, log, engine);
 
     EXPECT_THAT(outcome.listed, ElementsAre(1, 4));
     EXPECT_EQ(outcome.count.Fixed, 1);
@@ -204,10 +204,11 @@ TEST(EngineRecheck, AServiceThatWouldNotStartIsNotCountedFixed) {
 TEST(EngineRecheck, AMuteTheMixerRefusedToClearIsNotCountedFixed) {
     ScriptedWorld world;
     world.SetLine(world.masterVolume, world.masterMute, 50000, 1);
+    NotificationLog log;
     TOEVolumeFixer engine;
     const DWORD mute = world.masterMute;
 
-    Outcome outcome = ScanRepairRecheck(world, engine, [&] {
+    Outcome outcome = ScanRepairRecheck(world, log, engine, [&] {
         world.mixer.Fail(
             platform::ScriptedMixer::Operation::SetControlDetails, MMSYSERR_ERROR,
             [mute](const platform::ScriptedMixer::Call& call) { return call.controlId == mute; });
@@ -221,9 +222,10 @@ TEST(EngineRecheck, AMuteTheMixerRefusedToClearIsNotCountedFixed) {
 TEST(EngineRecheck, AMixerThatCannotBeReadBackCountsNothingFixed) {
     ScriptedWorld world;
     world.SetLine(world.masterVolume, world.masterMute, 1000, 1);
+    NotificationLog log;
     TOEVolumeFixer engine;
 
-    Outcome outcome = ScanRepairRecheck(world, engine, [&] {
+    Outcome outcome = ScanRepairRecheck(world, log, engine, [&] {
         // The repair's writes land, but nothing can be read afterwards.
         world.mixer.Fail(platform::ScriptedMixer::Operation::GetControlDetails, MMSYSERR_ERROR);
     });
@@ -238,9 +240,10 @@ TEST(EngineRecheck, PlaybackIsCheckedAgainByPlayingTheSoundOnce) {
         SCOPED_TRACE(playsAfterRepair ? "plays after the repair" : "still silent");
         ScriptedWorld world;
         world.sound.SetAnswer(ScriptedSound::Answer::Fails);
+        NotificationLog log;
         TOEVolumeFixer engine;
 
-        Outcome outcome = ScanRepairRecheck(world, engine, [&] {
+        Outcome outcome = ScanRepairRecheck(world, log, engine, [&] {
             if (playsAfterRepair) {
                 world.sound.SetAnswer(ScriptedSound::Answer::Plays);
             }
@@ -254,9 +257,10 @@ TEST(EngineRecheck, PlaybackIsCheckedAgainByPlayingTheSoundOnce) {
 
 TEST(EngineRecheck, AMissingServiceRestoredAndStartedIsCountedTwice) {
     ScriptedWorld world({.service = false});
+    NotificationLog log;
     TOEVolumeFixer engine;
 
-    Outcome outcome = ScanRepairRecheck(world, engine, [&] {
+    Outcome outcome = ScanRepairRecheck(world, log, engine, [&] {
         // What the importer does: the service is back, stopped, and starts when asked.
         world.AudioSrv(StoppedUntilStarted());
     });

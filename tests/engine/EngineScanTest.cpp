@@ -26,8 +26,8 @@ class CodeOrder : public testing::TestWithParam<CodeOrderCase> {};
 TEST_P(CodeOrder, FollowsTheChecksThatCanRun) {
     const CodeOrderCase& c = GetParam();
     ScriptedWorld world({.mixer = c.mixer, .library = c.library});
-    TOEVolumeFixer engine;
     NotificationLog log;
+    TOEVolumeFixer engine;
     engine.OnStateChange = log.Handler(engine);
 
     ASSERT_TRUE(RunScan(engine, log));
@@ -65,8 +65,8 @@ TEST(EngineScan, RecordsWhatEachCheckFound) {
     ScriptedWorld::SetDevices({{u"Speaker codec", u"HDAUDIO\\FUNC_01&VEN_10EC#PCI\\VEN_8086", 0},
                                {u"Left out", u"HDAUDIO\\FUNC_01&VEN_1234", 8},
                                {u"USB headset", u"USB\\VID_0D8C&PID_0014", 0}});
-    TOEVolumeFixer engine;
     NotificationLog log;
+    TOEVolumeFixer engine;
     engine.OnStateChange = log.Handler(engine);
 
     ASSERT_TRUE(RunScan(engine, log));
@@ -103,8 +103,8 @@ TEST(EngineScan, MissingControlsAndAMissingServiceReadAsTheirMarkers) {
                      [&](const platform::ScriptedMixer::Call& call) {
                          return call.lineId != platform::DestinationLineId(0);
                      });
-    TOEVolumeFixer engine;
     NotificationLog log;
+    TOEVolumeFixer engine;
     engine.OnStateChange = log.Handler(engine);
 
     ASSERT_TRUE(RunScan(engine, log));
@@ -122,8 +122,8 @@ TEST(EngineScan, MissingControlsAndAMissingServiceReadAsTheirMarkers) {
 TEST(EngineScan, ASecondScanStartsAfreshAndKeepsNoStaleDevices) {
     ScriptedWorld world;
     ScriptedWorld::SetDevices({{u"Codec", u"HDAUDIO\\FUNC_01", 0}});
-    TOEVolumeFixer engine;
     NotificationLog log;
+    TOEVolumeFixer engine;
     engine.OnStateChange = log.Handler(engine);
     ASSERT_TRUE(RunScan(engine, log));
     ASSERT_EQ(engine.ScanResult.Drivers.size(), 1u);
@@ -141,8 +141,8 @@ TEST(EngineScan, ASecondScanStartsAfreshAndKeepsNoStaleDevices) {
 
 TEST(EngineScan, AMixerDeviceIsReopenedBeforeEveryMixerCheck) {
     ScriptedWorld world;
-    TOEVolumeFixer engine;
     NotificationLog log;
+    TOEVolumeFixer engine;
     engine.OnStateChange = log.Handler(engine);
     const int opensAtCreation =
         static_cast<int>(world.mixer.CallsOf(platform::ScriptedMixer::Operation::Open).size());
@@ -157,12 +157,12 @@ TEST(EngineScan, AMixerDeviceIsReopenedBeforeEveryMixerCheck) {
 
 TEST(EngineScan, StartScanWhileRunningIsRefusedAndChangesNothing) {
     ScriptedWorld world;
-    TOEVolumeFixer engine;
     NotificationLog log;
     std::atomic<bool> release{false};
+    TOEVolumeFixer engine;
     engine.OnStateChange = log.Handler(engine, [&](DWORD code) {
-        while (code == ScanCode::SoundTestStarted && !release) {
-            std::this_thread::sleep_for(1ms);
+        // Until released, or until the engine goes (a failing test must not hang).
+        while (code == ScanCode::SoundTestStarted && !release && engine.HoldWorker(1ms)) {
         }
     });
     ASSERT_EQ(engine.StartScan(), kScanStarted);
@@ -182,9 +182,9 @@ TEST(EngineScan, StartScanWhileRunningIsRefusedAndChangesNothing) {
 
 TEST(EngineScan, ACancelDuringTheSoundTestIsNoticedOnceTheSoundHasPlayed) {
     ScriptedWorld world;
+    NotificationLog log;
     TOEVolumeFixer engine;
     world.sound.SetDuringPlay([&] { engine.CancelRequested = true; });
-    NotificationLog log;
     engine.OnStateChange = log.Handler(engine);
 
     ASSERT_TRUE(RunScan(engine, log));
@@ -198,8 +198,8 @@ TEST(EngineScan, ACancelDuringTheSoundTestIsNoticedOnceTheSoundHasPlayed) {
 
 TEST(EngineScan, ACancelMadeDuringTheFirstNotificationIsForgotten) {
     ScriptedWorld world;
-    TOEVolumeFixer engine;
     NotificationLog log;
+    TOEVolumeFixer engine;
     engine.OnStateChange = log.Handler(engine, [&](DWORD code) {
         if (code == ScanCode::ScanStarted) {
             engine.CancelRequested = true;
@@ -221,8 +221,8 @@ class CancelPoints : public testing::TestWithParam<CancelCase> {};
 
 TEST_P(CancelPoints, EndTheScanAtTheNextCheckPoint) {
     ScriptedWorld world;
-    TOEVolumeFixer engine;
     NotificationLog log;
+    TOEVolumeFixer engine;
     engine.OnStateChange = log.Handler(engine, [&](DWORD code) {
         if (code == GetParam().cancelAt) {
             engine.CancelRequested = true;
@@ -245,8 +245,8 @@ INSTANTIATE_TEST_SUITE_P(Engine, CancelPoints,
 
 TEST(EngineScan, APausedWorkerTakesNoStepAndSendsNothingUntilResumed) {
     ScriptedWorld world;
-    TOEVolumeFixer engine;
     NotificationLog log;
+    TOEVolumeFixer engine;
     engine.OnStateChange = log.Handler(engine, [&](DWORD code) {
         if (code == ScanCode::SoundTestStarted) {
             engine.SetPaused(true); // as the Cancel box does, just before the sound test
@@ -269,9 +269,9 @@ TEST(EngineScan, APausedWorkerTakesNoStepAndSendsNothingUntilResumed) {
 // The window's usual case: the Cancel box opens during the hold after a result.
 TEST(EngineScan, CancelConfirmedDuringAHoldEndsTheScanOnceTheHoldIsOver) {
     ScriptedWorld world;
-    TOEVolumeFixer engine;
     NotificationLog log;
     std::atomic<bool> boxAnswered{false};
+    TOEVolumeFixer engine;
     engine.OnStateChange = log.Handler(engine, [&](DWORD code) {
         if (code == ScanCode::SoundTestDone) {
             engine.HoldWorker(300ms);
@@ -293,8 +293,8 @@ TEST(EngineScan, CancelConfirmedDuringAHoldEndsTheScanOnceTheHoldIsOver) {
 // is noticed at the check point after it.
 TEST(EngineScan, CancelConfirmedWhilePausedIsNoticedAtTheNextCheckPoint) {
     ScriptedWorld world;
-    TOEVolumeFixer engine;
     NotificationLog log;
+    TOEVolumeFixer engine;
     engine.OnStateChange = log.Handler(engine, [&](DWORD code) {
         if (code == ScanCode::SoundTestDone) {
             engine.SetPaused(true);
@@ -313,9 +313,9 @@ TEST(EngineScan, CancelConfirmedWhilePausedIsNoticedAtTheNextCheckPoint) {
 
 TEST(EngineScan, AHoldRunsItsFullSpanWhateverTheCancel) {
     ScriptedWorld world;
-    TOEVolumeFixer engine;
     NotificationLog log;
     std::atomic<int> holdResult{-1};
+    TOEVolumeFixer engine;
     engine.OnStateChange = log.Handler(engine, [&](DWORD code) {
         if (code == ScanCode::SoundTestDone) {
             engine.CancelRequested = true;
@@ -340,8 +340,8 @@ TEST(EngineScan, AWorkerThatCannotBeCreatedLeavesTheEngineIdle) {
         }
         return std::thread(std::move(body));
     };
-    TOEVolumeFixer engine(settings);
     NotificationLog log;
+    TOEVolumeFixer engine(settings);
     engine.OnStateChange = log.Handler(engine);
 
     EXPECT_EQ(engine.StartScan(), kScanWorkerFailed);
@@ -365,10 +365,10 @@ TEST(EngineScan, AFactoryHandingBackNoThreadCountsAsAFailure) {
 
 TEST(EngineScan, AnErrorInTheHandlerEndsTheScanAsACancelAndIsReported) {
     ScriptedWorld world;
-    TOEVolumeFixer engine;
     NotificationLog log;
     std::atomic<int> reported{0};
     std::string message;
+    TOEVolumeFixer engine;
     engine.OnWorkerError = [&](std::exception_ptr error) {
         ++reported;
         try {
