@@ -61,9 +61,9 @@ TOEVolumeFixer::~TOEVolumeFixer() {
     if (ThreadHandle.joinable()) {
         ThreadHandle.join();
     }
+    Mixer.reset();
     UnloadDeviceLibrary(Library);
     ReleaseDevices(Devices, NextDevice);
-    Mixer.reset();
 }
 
 std::int32_t TOEVolumeFixer::StartScan() {
