@@ -11,7 +11,11 @@ int MulDiv(int a, int b, int c) {
     std::int64_t half = std::llabs(c) / 2;
     bool negative = (product < 0) != (c < 0);
     std::int64_t magnitude = (std::llabs(product) + half) / std::llabs(c);
-    return static_cast<int>(negative ? -magnitude : magnitude);
+    std::int64_t result = negative ? -magnitude : magnitude;
+    if (result < INT32_MIN || result > INT32_MAX) {
+        return -1; // as the platform answers an overflow
+    }
+    return static_cast<int>(result);
 }
 
 // Any change of face, size or style makes a new platform font from these attributes, and the
@@ -28,7 +32,10 @@ int TFont::Size() const {
 }
 
 void TFont::SetSize(int points) {
-    SetHeight(-MulDiv(points, kScreenPixelsPerInch, 72));
+    // A configured size may be any 32-bit number; the one height that has no negative is
+    // kept at the largest that has.
+    const int pixels = MulDiv(points, kScreenPixelsPerInch, 72);
+    SetHeight(pixels == INT32_MIN ? INT32_MAX : -pixels);
 }
 
 void TFont::SetHeight(int pixels) {

@@ -12,105 +12,47 @@
 #include <algorithm>
 #include <cmath>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <numeric>
+#include <tuple>
+#include <unordered_map>
 
 namespace {
 
-// The FreeType library and every face opened so far. Plain C handles: safe to release at
-// program end, after the application object.
-class FreeTypeFonts {
-public:
-    static FreeTypeFonts& Get() {
-        static FreeTypeFonts fonts;
-        return fonts;
-    }
-
-    ~FreeTypeFonts() {
-        for (auto& [key, face] : faces_) {
-            if (face != nullptr) {
-                FT_Done_Face(face);
-            }
-        }
-        if (library_ != nullptr) {
-            FT_Done_FreeType(library_);
-        }
-    }
-
-    std::mutex mutex;
-
-    // nullptr when the file cannot be opened; text in such a face draws nothing.
-    FT_Face Face(const FontFile& file) {
-        if (library_ == nullptr || file.path.empty()) {
-            return nullptr;
-        }
-        auto key = std::make_pair(file.path, file.index);
-        auto found = faces_.find(key);
-        if (found != faces_.end()) {
-            return found->second;
-        }
-        FT_Face face = nullptr;
-        if (FT_New_Face(library_, file.path.c_str(), file.index, &face) != 0 ||
-            !FT_IS_SCALABLE(face)) {
-            if (face != nullptr) {
-                FT_Done_Face(face);
-            }
-            face = nullptr;
-        }
-        faces_.emplace(key, face);
-        return face;
-    }
-
-private:
-    FreeTypeFonts() {
-        if (FT_Init_FreeType(&library_) != 0) {
-            library_ = nullptr;
-            return;
-        }
-        FT_Library_SetLcdFilter(library_, FT_LCD_FILTER_DEFAULT);
-    }
-
-    FT_Library library_ = nullptr;
-    std::map<std::pair<std::string, int>, FT_Face> faces_;
+// A rendered glyph as FreeType left it, kept so the next draw of the same character in the
+// same face, size and rendering copies it instead of loading, hinting and rasterising again.
+struct GlyphImage {
+    bool drawable = false; // false when the face could not load or render the glyph
+    int left = 0;          // bitmap_left
+    int top = 0;           // bitmap_top
+    unsigned width = 0;
+    unsigned rows = 0;
+    unsigned pitch = 0;
+    unsigned char pixelMode = 0;
+    std::vector<unsigned char> buffer; // rows top to bottom, pitch bytes each
 };
 
+// Everything one face at one pixel size gives: its metrics, the advance of every character
+// asked for so far, and the rendered glyphs in each rendering.
 struct SizedFace {
     FT_Face face = nullptr;
     FontFile file;
     int em = 0;
+    TextMetrics metrics;
+    std::unordered_map<char32_t, int> advances;
+    std::unordered_map<char32_t, GlyphImage> glyphs[3]; // by TextRendering
 };
+
+// Bounds of the caches. A page of the program draws a handful of faces and sizes with a few
+// dozen characters each; the bounds only matter for hostile configurations (a size per item),
+// and past them the caches start over rather than grow.
+constexpr std::size_t kMaxSizedFaces = 64;
+constexpr std::size_t kMaxGlyphBytes = 8u << 20;
+constexpr std::size_t kMaxCachedGlyphBytes = 64u << 10; // larger glyphs are rendered each time
 
 int RoundScaled(long units, int em, int unitsPerEm) {
     return static_cast<int>(std::lround(static_cast<double>(units) * em / unitsPerEm));
-}
-
-// Caller holds the fonts' mutex.
-SizedFace Prepare(const TextStyle& style) {
-    SizedFace sized;
-    sized.file = FindFontFile(style.face, style.bold, style.italic);
-    sized.face = FreeTypeFonts::Get().Face(sized.file);
-    if (sized.face == nullptr) {
-        return sized;
-    }
-    FT_Face face = sized.face;
-    int em = style.height < 0 ? -style.height : 0;
-    if (style.height > 0) {
-        // A positive height asks for the whole cell, ascent plus descent.
-        const TT_OS2* os2 = static_cast<const TT_OS2*>(FT_Get_Sfnt_Table(face, FT_SFNT_OS2));
-        long cell = os2 != nullptr && os2->usWinAscent + os2->usWinDescent > 0
-                        ? os2->usWinAscent + os2->usWinDescent
-                        : face->ascender - face->descender;
-        em = cell > 0 ? RoundScaled(face->units_per_EM, style.height, static_cast<int>(cell))
-                      : style.height;
-    }
-    if (style.height == 0) {
-        em = 11; // the platform's default font height
-    }
-    sized.em = std::clamp(em, 1, 2000);
-    if (FT_Set_Pixel_Sizes(face, 0, static_cast<FT_UInt>(sized.em)) != 0) {
-        sized.face = nullptr;
-    }
-    return sized;
 }
 
 FT_Int32 LoadFlags(TextRendering rendering) {
@@ -125,50 +67,26 @@ FT_Int32 LoadFlags(TextRendering rendering) {
     return FT_LOAD_NO_BITMAP | FT_LOAD_TARGET_NORMAL;
 }
 
-// Loads one glyph's outline with the made-up styles applied; false when the face cannot.
-bool LoadGlyph(const SizedFace& sized, char32_t c, FT_Int32 flags) {
-    FT_UInt index = FT_Get_Char_Index(sized.face, c);
-    if (FT_Load_Glyph(sized.face, index, flags) != 0) {
-        return false;
+FT_Render_Mode RenderMode(TextRendering rendering) {
+    switch (rendering) {
+    case TextRendering::Plain:
+        return FT_RENDER_MODE_MONO;
+    case TextRendering::Subpixel:
+        return FT_RENDER_MODE_LCD;
+    case TextRendering::Standard:
+        break;
     }
-    if (sized.file.syntheticItalic) {
-        FT_GlyphSlot_Oblique(sized.face->glyph);
-    }
-    if (sized.file.syntheticBold) {
-        FT_GlyphSlot_Embolden(sized.face->glyph);
-    }
-    if (sized.file.thickenStrokes && sized.face->glyph->format == FT_GLYPH_FORMAT_OUTLINE) {
-        // About one pixel at 8 points, more at larger sizes, as a bold face's stems are.
-        FT_Outline_EmboldenXY(&sized.face->glyph->outline, sized.em * 64 / 11, 0);
-    }
-    return true;
+    return FT_RENDER_MODE_NORMAL;
 }
 
-std::vector<int> AdvancesLocked(const SizedFace& sized, std::u32string_view text) {
-    std::vector<int> advances(text.size(), 0);
-    if (sized.face == nullptr) {
-        return advances;
-    }
-    // Advances always come from the standard rendering, so a text takes the same room in
-    // every quality.
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        if (LoadGlyph(sized, text[i], LoadFlags(TextRendering::Standard))) {
-            advances[i] = static_cast<int>((sized.face->glyph->advance.x + 32) >> 6);
-        }
-    }
-    return advances;
-}
-
-TextMetrics MetricsLocked(const SizedFace& sized) {
+TextMetrics ComputeMetrics(FT_Face face, int em) {
     TextMetrics metrics;
-    if (sized.face == nullptr) {
-        metrics.ascent = sized.em * 4 / 5;
-        metrics.descent = sized.em - metrics.ascent;
+    if (face == nullptr) {
+        metrics.ascent = em * 4 / 5;
+        metrics.descent = em - metrics.ascent;
         return metrics;
     }
-    FT_Face face = sized.face;
     const int upem = face->units_per_EM;
-    const int em = sized.em;
     const TT_OS2* os2 = static_cast<const TT_OS2*>(FT_Get_Sfnt_Table(face, FT_SFNT_OS2));
     if (os2 != nullptr && os2->usWinAscent + os2->usWinDescent > 0) {
         metrics.ascent = RoundScaled(os2->usWinAscent, em, upem);
@@ -191,6 +109,227 @@ TextMetrics MetricsLocked(const SizedFace& sized) {
         metrics.underlineOffset = std::max(0, metrics.descent - metrics.underlineThickness);
     }
     return metrics;
+}
+
+// The FreeType library, every face opened so far and the cache of sized faces. Plain C handles:
+// safe to release at program end, after the application object. Every use holds the mutex,
+// so text may be measured and drawn from any thread.
+class FreeTypeFonts {
+public:
+    static FreeTypeFonts& Get() {
+        static FreeTypeFonts fonts;
+        return fonts;
+    }
+
+    ~FreeTypeFonts() {
+        for (auto& [key, face] : faces_) {
+            if (face.face != nullptr) {
+                FT_Done_Face(face.face);
+            }
+        }
+        if (library_ != nullptr) {
+            FT_Done_FreeType(library_);
+        }
+    }
+
+    std::mutex mutex;
+
+    // The face and size a style draws with. Valid until the next call. Caller holds the mutex.
+    SizedFace& Sized(const TextStyle& style) {
+        StyleKey key{style.face, style.height, style.bold, style.italic};
+        if (auto found = sized_.find(key); found != sized_.end()) {
+            return *found->second;
+        }
+        if (sized_.size() >= kMaxSizedFaces) {
+            sized_.clear();
+            glyphBytes_ = 0;
+        }
+        auto made = std::make_unique<SizedFace>(Prepare(style));
+        return *sized_.emplace(std::move(key), std::move(made)).first->second;
+    }
+
+    int Advance(SizedFace& sized, char32_t c) {
+        if (sized.face == nullptr) {
+            return 0;
+        }
+        if (auto found = sized.advances.find(c); found != sized.advances.end()) {
+            return found->second;
+        }
+        // Advances always come from the standard rendering, so a text takes the same room in
+        // every quality.
+        int advance = 0;
+        if (LoadGlyph(sized, c, LoadFlags(TextRendering::Standard))) {
+            advance = static_cast<int>((sized.face->glyph->advance.x + 32) >> 6);
+        }
+        sized.advances.emplace(c, advance);
+        return advance;
+    }
+
+    // The rendered glyph, from the cache when it is there. An image too large to keep is
+    // rendered into scratch, which then holds it until the next call.
+    const GlyphImage& Glyph(SizedFace& sized, char32_t c, TextRendering rendering) {
+        auto& glyphs = sized.glyphs[static_cast<int>(rendering)];
+        if (auto found = glyphs.find(c); found != glyphs.end()) {
+            return found->second;
+        }
+        scratch_ = Render(sized, c, rendering);
+        const std::size_t bytes = scratch_.buffer.size() + sizeof(GlyphImage);
+        if (scratch_.buffer.size() > kMaxCachedGlyphBytes) {
+            return scratch_;
+        }
+        if (glyphBytes_ + bytes > kMaxGlyphBytes) {
+            for (auto& [styleKey, entry] : sized_) {
+                for (auto& perRendering : entry->glyphs) {
+                    perRendering.clear();
+                }
+            }
+            glyphBytes_ = 0;
+        }
+        glyphBytes_ += bytes;
+        return glyphs.emplace(c, std::move(scratch_)).first->second;
+    }
+
+private:
+    struct FaceEntry {
+        FT_Face face = nullptr;
+        int em = 0; // the pixel size the face is set to now
+    };
+    using StyleKey = std::tuple<std::string, int, bool, bool>;
+
+    FreeTypeFonts() {
+        if (FT_Init_FreeType(&library_) != 0) {
+            library_ = nullptr;
+            return;
+        }
+        FT_Library_SetLcdFilter(library_, FT_LCD_FILTER_DEFAULT);
+    }
+
+    // nullptr when the file cannot be opened; text in such a face draws nothing.
+    FaceEntry* Face(const FontFile& file) {
+        if (library_ == nullptr || file.path.empty()) {
+            return nullptr;
+        }
+        auto key = std::make_pair(file.path, file.index);
+        auto found = faces_.find(key);
+        if (found != faces_.end()) {
+            return found->second.face != nullptr ? &found->second : nullptr;
+        }
+        FT_Face face = nullptr;
+        if (FT_New_Face(library_, file.path.c_str(), file.index, &face) != 0 ||
+            !FT_IS_SCALABLE(face)) {
+            if (face != nullptr) {
+                FT_Done_Face(face);
+            }
+            face = nullptr;
+        }
+        FaceEntry& entry = faces_.emplace(key, FaceEntry{face, 0}).first->second;
+        return face != nullptr ? &entry : nullptr;
+    }
+
+    // Sizes of different styles share one FreeType face; it is set to the size in hand only
+    // when a glyph must really be loaded.
+    bool SetSize(const SizedFace& sized) {
+        FaceEntry* entry = Face(sized.file);
+        if (entry == nullptr) {
+            return false;
+        }
+        if (entry->em != sized.em) {
+            if (FT_Set_Pixel_Sizes(entry->face, 0, static_cast<FT_UInt>(sized.em)) != 0) {
+                entry->em = 0;
+                return false;
+            }
+            entry->em = sized.em;
+        }
+        return true;
+    }
+
+    SizedFace Prepare(const TextStyle& style) {
+        SizedFace sized;
+        sized.file = FindFontFile(style.face, style.bold, style.italic);
+        FaceEntry* entry = Face(sized.file);
+        FT_Face face = entry != nullptr ? entry->face : nullptr;
+        int em = style.height < 0 ? -style.height : 0;
+        if (face != nullptr && style.height > 0) {
+            // A positive height asks for the whole cell, ascent plus descent.
+            const TT_OS2* os2 = static_cast<const TT_OS2*>(FT_Get_Sfnt_Table(face, FT_SFNT_OS2));
+            long cell = os2 != nullptr && os2->usWinAscent + os2->usWinDescent > 0
+                            ? os2->usWinAscent + os2->usWinDescent
+                            : face->ascender - face->descender;
+            em = cell > 0 ? RoundScaled(face->units_per_EM, style.height, static_cast<int>(cell))
+                          : style.height;
+        }
+        if (style.height == 0) {
+            em = 11; // the platform's default font height
+        }
+        sized.em = std::clamp(em, 1, 2000);
+        sized.face = face;
+        if (face != nullptr && !SetSize(sized)) {
+            sized.face = nullptr;
+        }
+        sized.metrics = ComputeMetrics(sized.face, sized.em);
+        return sized;
+    }
+
+    // Loads one glyph's outline with the made-up styles applied; false when the face cannot.
+    bool LoadGlyph(const SizedFace& sized, char32_t c, FT_Int32 flags) {
+        if (!SetSize(sized)) {
+            return false;
+        }
+        FT_UInt index = FT_Get_Char_Index(sized.face, c);
+        if (FT_Load_Glyph(sized.face, index, flags) != 0) {
+            return false;
+        }
+        if (sized.file.syntheticItalic) {
+            FT_GlyphSlot_Oblique(sized.face->glyph);
+        }
+        if (sized.file.syntheticBold) {
+            FT_GlyphSlot_Embolden(sized.face->glyph);
+        }
+        if (sized.file.thickenStrokes && sized.face->glyph->format == FT_GLYPH_FORMAT_OUTLINE) {
+            // About one pixel at 8 points, more at larger sizes, as a bold face's stems are.
+            FT_Outline_EmboldenXY(&sized.face->glyph->outline, sized.em * 64 / 11, 0);
+        }
+        return true;
+    }
+
+    GlyphImage Render(const SizedFace& sized, char32_t c, TextRendering rendering) {
+        GlyphImage image;
+        if (sized.face == nullptr || !LoadGlyph(sized, c, LoadFlags(rendering)) ||
+            FT_Render_Glyph(sized.face->glyph, RenderMode(rendering)) != 0) {
+            return image;
+        }
+        const FT_GlyphSlot slot = sized.face->glyph;
+        const FT_Bitmap& bitmap = slot->bitmap;
+        image.drawable = true;
+        image.left = slot->bitmap_left;
+        image.top = slot->bitmap_top;
+        image.width = bitmap.width;
+        image.rows = bitmap.rows;
+        image.pitch = static_cast<unsigned>(std::abs(bitmap.pitch));
+        image.pixelMode = bitmap.pixel_mode;
+        image.buffer.resize(static_cast<std::size_t>(image.pitch) * image.rows);
+        for (unsigned row = 0; row < bitmap.rows; ++row) {
+            const unsigned char* line =
+                bitmap.buffer + static_cast<std::ptrdiff_t>(row) * bitmap.pitch;
+            std::copy_n(line, image.pitch,
+                        image.buffer.begin() + static_cast<std::ptrdiff_t>(row * image.pitch));
+        }
+        return image;
+    }
+
+    FT_Library library_ = nullptr;
+    std::map<std::pair<std::string, int>, FaceEntry> faces_;
+    std::map<StyleKey, std::unique_ptr<SizedFace>> sized_;
+    std::size_t glyphBytes_ = 0;
+    GlyphImage scratch_;
+};
+
+std::vector<int> AdvancesLocked(FreeTypeFonts& fonts, SizedFace& sized, std::u32string_view text) {
+    std::vector<int> advances(text.size(), 0);
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        advances[i] = fonts.Advance(sized, text[i]);
+    }
+    return advances;
 }
 
 struct Target {
@@ -219,24 +358,25 @@ struct Target {
     }
 };
 
-void DrawBitmap(Target& target, const FT_Bitmap& bitmap, int left, int top) {
-    for (unsigned row = 0; row < bitmap.rows; ++row) {
-        const unsigned char* line = bitmap.buffer + static_cast<std::ptrdiff_t>(row) * bitmap.pitch;
+void DrawBitmap(Target& target, const GlyphImage& glyph, int left, int top) {
+    for (unsigned row = 0; row < glyph.rows; ++row) {
+        const unsigned char* line =
+            glyph.buffer.data() + static_cast<std::ptrdiff_t>(row) * glyph.pitch;
         int y = top + static_cast<int>(row);
-        switch (bitmap.pixel_mode) {
+        switch (glyph.pixelMode) {
         case FT_PIXEL_MODE_MONO:
-            for (unsigned col = 0; col < bitmap.width; ++col) {
+            for (unsigned col = 0; col < glyph.width; ++col) {
                 int on = (line[col >> 3] >> (7 - (col & 7))) & 1 ? 255 : 0;
                 target.Blend(left + static_cast<int>(col), y, on, on, on);
             }
             break;
         case FT_PIXEL_MODE_GRAY:
-            for (unsigned col = 0; col < bitmap.width; ++col) {
+            for (unsigned col = 0; col < glyph.width; ++col) {
                 target.Blend(left + static_cast<int>(col), y, line[col], line[col], line[col]);
             }
             break;
         case FT_PIXEL_MODE_LCD:
-            for (unsigned col = 0; col + 2 < bitmap.width; col += 3) {
+            for (unsigned col = 0; col + 2 < glyph.width; col += 3) {
                 target.Blend(left + static_cast<int>(col / 3), y, line[col], line[col + 1],
                              line[col + 2]);
             }
@@ -245,18 +385,6 @@ void DrawBitmap(Target& target, const FT_Bitmap& bitmap, int left, int top) {
             break;
         }
     }
-}
-
-FT_Render_Mode RenderMode(TextRendering rendering) {
-    switch (rendering) {
-    case TextRendering::Plain:
-        return FT_RENDER_MODE_MONO;
-    case TextRendering::Subpixel:
-        return FT_RENDER_MODE_LCD;
-    case TextRendering::Standard:
-        break;
-    }
-    return FT_RENDER_MODE_NORMAL;
 }
 
 bool ValidUtf8(std::string_view text) {
@@ -319,22 +447,22 @@ std::u32string DecodeNarrowText(std::string_view text) {
 TextMetrics MeasureFont(const TextStyle& style) {
     FreeTypeFonts& fonts = FreeTypeFonts::Get();
     std::lock_guard lock(fonts.mutex);
-    return MetricsLocked(Prepare(style));
+    return fonts.Sized(style).metrics;
 }
 
 std::vector<int> TextAdvances(const TextStyle& style, std::u32string_view text) {
     FreeTypeFonts& fonts = FreeTypeFonts::Get();
     std::lock_guard lock(fonts.mutex);
-    return AdvancesLocked(Prepare(style), text);
+    return AdvancesLocked(fonts, fonts.Sized(style), text);
 }
 
 void RenderText(QImage& surface, const TRect& clip, int x, int top, std::u32string_view text,
                 const TextStyle& style, COLORREF colour) {
     FreeTypeFonts& fonts = FreeTypeFonts::Get();
     std::lock_guard lock(fonts.mutex);
-    SizedFace sized = Prepare(style);
-    TextMetrics metrics = MetricsLocked(sized);
-    std::vector<int> advances = AdvancesLocked(sized, text);
+    SizedFace& sized = fonts.Sized(style);
+    const TextMetrics metrics = sized.metrics;
+    std::vector<int> advances = AdvancesLocked(fonts, sized, text);
     Target target{surface, Intersect(clip, TRect{0, 0, surface.width(), surface.height()}),
                   GetRValue(colour), GetGValue(colour), GetBValue(colour)};
     if (target.clip.IsEmpty()) {
@@ -344,11 +472,9 @@ void RenderText(QImage& surface, const TRect& clip, int x, int top, std::u32stri
     int pen = x;
     if (sized.face != nullptr) {
         for (std::size_t i = 0; i < text.size(); ++i) {
-            if (LoadGlyph(sized, text[i], LoadFlags(style.rendering)) &&
-                FT_Render_Glyph(sized.face->glyph, RenderMode(style.rendering)) == 0) {
-                const FT_GlyphSlot slot = sized.face->glyph;
-                DrawBitmap(target, slot->bitmap, pen + slot->bitmap_left,
-                           baseline - slot->bitmap_top);
+            const GlyphImage& glyph = fonts.Glyph(sized, text[i], style.rendering);
+            if (glyph.drawable) {
+                DrawBitmap(target, glyph, pen + glyph.left, baseline - glyph.top);
             }
             pen += advances[i];
         }

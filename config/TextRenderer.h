@@ -7,6 +7,9 @@
 //
 // Layout follows the original platform's text output: integer advances per character, no
 // kerning, the text cell's top at the given y and the baseline at y + ascent.
+//
+// Metrics, advances and rendered glyphs are kept between calls, within fixed bounds. Every
+// function here may be called from any thread; they share one lock.
 
 #include "config/Colors.h"
 #include "config/Geometry.h"

@@ -62,6 +62,13 @@ TEST(Fonts, PointSizesMapToPixelHeightsAt96Dpi) {
     EXPECT_EQ(MulDiv(-11, 72, 96), -8);
     EXPECT_EQ(MulDiv(5, 1, 2), 3) << "halves go away from zero";
     EXPECT_EQ(MulDiv(-5, 1, 2), -3);
+    // Results past 32 bits are the platform's overflow answer.
+    EXPECT_EQ(MulDiv(1610612737, 96, 72), -1);
+    EXPECT_EQ(MulDiv(INT32_MIN, 2, 1), -1);
+    EXPECT_EQ(MulDiv(-1610612736, 96, 72), INT32_MIN);
+    TFont font;
+    font.SetSize(-1610612736);
+    EXPECT_EQ(font.Height(), INT32_MAX);
 }
 
 TEST(Fonts, QualityLastsUntilFaceSizeOrStyleChange) {
