@@ -1,0 +1,315 @@
+#include "engine/OEUnitVolumeFixer.h"
+
+#include "config/Errors.h"
+#include "config/MemoryStream.h"
+#include "config/OEUnitResource.h"
+#include "engine/DeviceCallback.h"
+#include "platform/Shell.h"
+#include "platform/Sound.h"
+#include "platform/TempFiles.h"
+
+#include <cstdio>
+#include <utility>
+
+namespace {
+
+constexpr const char* kAudioService = "AudioSrv";
+
+struct LineReading {
+    std::int32_t Volume = -1;
+    BOOL Muted = -1;
+    BOOL HasMute = 0;
+};
+
+LineReading ReadLine(TAudioMixer& mixer, int line) {
+    std::int32_t left = -1, right = -1, mute = -1;
+    bool stereo = false, volumeDisabled = true, muteDisabled = true, muteIsSelect = false;
+    mixer.ReadLineVolume(0, line, left, right, mute, stereo, volumeDisabled, muteDisabled,
+                         muteIsSelect);
+    LineReading reading;
+    reading.Volume = left;
+    reading.Muted = mute != 0 ? -1 : 0;
+    reading.HasMute = mute != -1 ? -1 : 0;
+    return reading;
+}
+
+// The platform answers any nonzero value for true; the record holds -1.
+BOOL PlayTestSound() {
+    return sndPlaySoundA(platform::kChimeSoundName, SND_SYNC) != 0 ? -1 : 0;
+}
+
+std::thread StartPlainThread(std::function<void()> body) {
+    return std::thread(std::move(body));
+}
+
+} // namespace
+
+TOEVolumeFixer::TOEVolumeFixer() : TOEVolumeFixer(TVolumeFixerSettings{}) {}
+
+TOEVolumeFixer::TOEVolumeFixer(TVolumeFixerSettings settings) : Settings(std::move(settings)) {
+    if (!Settings.StartWorker) {
+        Settings.StartWorker = StartPlainThread;
+    }
+    Mixer = std::make_unique<TAudioMixer>();
+    Idle = true;
+    Library = LoadDeviceLibrary();
+}
+
+TOEVolumeFixer::~TOEVolumeFixer() {
+    CancelRequested = true;
+    Gate_.Stop();
+    if (ThreadHandle.joinable()) {
+        ThreadHandle.join();
+    }
+    Mixer.reset();
+    UnloadDeviceLibrary(Library);
+    ReleaseDevices(Devices, NextDevice);
+}
+
+std::int32_t TOEVolumeFixer::StartScan() {
+    if (!Idle) {
+        return kScanRunning;
+    }
+    if (ThreadHandle.joinable()) {
+        if (ThreadHandle.get_id() == std::this_thread::get_id()) {
+            // Asked from the ending scan's last notification: that worker is still this thread.
+            return kScanRunning;
+        }
+        // Idle is set just before the last notification, so this waits at most for it.
+        ThreadHandle.join();
+    }
+    CancelRequested = false;
+    Idle = false;
+    Repaired = false;
+    Gate_.SetPaused(false);
+    try {
+        ThreadHandle = Settings.StartWorker([this] { Execute(); });
+    } catch (...) {
+        ThreadHandle = std::thread();
+    }
+    if (!ThreadHandle.joinable()) {
+        Idle = true;
+        return kScanWorkerFailed;
+    }
+    return kScanStarted;
+}
+
+void TOEVolumeFixer::SetPaused(bool Paused) {
+    Gate_.SetPaused(Paused);
+}
+
+bool TOEVolumeFixer::HoldWorker(std::chrono::milliseconds span) {
+    return Gate_.Hold(span);
+}
+
+bool TOEVolumeFixer::Gate() {
+    return Gate_.Pass();
+}
+
+bool TOEVolumeFixer::Cancelled() const {
+    return CancelRequested || Gate_.Stopping();
+}
+
+void TOEVolumeFixer::Send(DWORD Code, TSCANRESULT* Result) {
+    // Once destruction has begun the window may be half gone: nothing more is delivered.
+    if (Gate() && OnStateChange) {
+        OnStateChange(Code, Result);
+    }
+}
+
+void TOEVolumeFixer::Execute() {
+    try {
+        RunChecks();
+    } catch (...) {
+        // An error ends the scan the way a cancel does: the window returns to its start page.
+        CancelRequested = true;
+        ReportWorkerError(std::current_exception());
+    }
+    Gate();
+    Idle = true;
+    try {
+        Send(ScanCode::ScanEnded, nullptr);
+    } catch (...) {
+        ReportWorkerError(std::current_exception());
+    }
+}
+
+void TOEVolumeFixer::RunChecks() {
+    TSCANRESULT* const result = &ScanResult;
+
+    Send(ScanCode::ScanStarted, nullptr);
+    if (!Gate()) {
+        return;
+    }
+    CancelRequested = false;
+
+    Send(ScanCode::SoundTestStarted, nullptr);
+    if (Cancelled() || !Gate()) {
+        return;
+    }
+    ScanResult.SoundPlayed = PlayTestSound();
+    if (Cancelled()) {
+        return;
+    }
+    Send(ScanCode::SoundTestDone, result);
+    if (Cancelled()) {
+        return;
+    }
+
+    if (Mixer->MixerCount() >= 1) {
+        Send(ScanCode::MixerCheckStarted, nullptr);
+        if (Cancelled()) {
+            return;
+        }
+        if (!ReadMixer(ScanResult, true)) {
+            return;
+        }
+        ScanResult.MixerChecked = -1;
+        if (Cancelled()) {
+            return;
+        }
+        Send(ScanCode::MixerCheckDone, result);
+    }
+    if (Cancelled()) {
+        return;
+    }
+
+    Send(ScanCode::ServiceCheckStarted, nullptr);
+    if (Cancelled() || !Gate()) {
+        return;
+    }
+    ScanResult.ServiceInstalled = IsServiceMissing(kAudioService, nullptr) != 0 ? 0 : -1;
+    if (Cancelled() || !Gate()) {
+        return;
+    }
+    ScanResult.ServiceState = QueryServiceState(kAudioService, nullptr);
+    if (Cancelled()) {
+        return;
+    }
+    Send(ScanCode::ServiceCheckDone, result);
+    if (Cancelled()) {
+        return;
+    }
+
+    if (Library.LibraryHandle == nullptr) {
+        return;
+    }
+    Send(ScanCode::DeviceCheckStarted, nullptr);
+    if (Cancelled() || !Gate()) {
+        return;
+    }
+    ReleaseDevices(Devices, NextDevice);
+    if (Cancelled() || !Gate()) {
+        return;
+    }
+    DeviceCallbackBinding binding(this, &TOEVolumeFixer::CollectDevice);
+    if (Cancelled() || !Gate()) {
+        return;
+    }
+    Library.CheckDeviceProblem(&DeviceCallbackBinding::Callback);
+    if (Cancelled() || !Gate()) {
+        return;
+    }
+    QueryDeviceHwidsProc query = Library.QueryDeviceHwids;
+    MatchDrivers(
+        Devices, [query](const char* text) { return query(text); }, ScanResult.Drivers);
+    Send(ScanCode::DeviceCheckDone, result);
+}
+
+bool TOEVolumeFixer::ReadMixer(TSCANRESULT& Result, bool Gated) {
+    // Reopened every time: a sound server restarted (or started by a repair) since the last
+    // open is only reached through a fresh handle.
+    if (Gated && !Gate()) {
+        return false;
+    }
+    Mixer->SetMixerId(0);
+    if (Gated && !Gate()) {
+        return false;
+    }
+    LineReading master = ReadLine(*Mixer, -1);
+    Result.MasterVolume = master.Volume;
+    Result.MasterMuted = master.Muted;
+    Result.MasterHasMute = master.HasMute;
+    if (Gated && !Gate()) {
+        return false;
+    }
+    LineReading source = ReadLine(*Mixer, 0);
+    Result.SourceVolume = source.Volume;
+    Result.SourceMuted = source.Muted;
+    Result.SourceHasMute = source.HasMute;
+    return true;
+}
+
+void TOEVolumeFixer::CollectDevice(void* Instance, const DeviceRecord& Record) {
+    auto* engine = static_cast<TOEVolumeFixer*>(Instance);
+    CollectDeviceRecord(engine->Devices, engine->NextDevice, Record);
+}
+
+void TOEVolumeFixer::ReportWorkerError(std::exception_ptr Error) {
+    if (OnWorkerError && !Gate_.Stopping()) {
+        try {
+            OnWorkerError(Error);
+            return;
+        } catch (...) {
+            Error = std::current_exception();
+        }
+    }
+    try {
+        std::rethrow_exception(Error);
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "Tonemender: the scan ended with an error: %s\n", e.what());
+    } catch (...) {
+        std::fprintf(stderr, "Tonemender: the scan ended with an unknown error\n");
+    }
+}
+
+void TOEVolumeFixer::Repair() {
+    if (!Idle) {
+        return;
+    }
+    if (ScanResult.ServiceInstalled == 0) {
+        ReinstallAudioService();
+    }
+    if (ScanResult.ServiceState != SERVICE_RUNNING) {
+        StartServiceAndWait(kAudioService, nullptr, Settings.ServiceWait);
+    }
+    Mixer->SetMixerId(0);
+    Mixer->WriteLineVolume(0, -1, kRepairedVolume, kRepairedVolume, 0);
+    Mixer->WriteLineVolume(0, 0, kRepairedVolume, kRepairedVolume, 0);
+    Repaired = true;
+}
+
+void TOEVolumeFixer::ReinstallAudioService() {
+    const std::string packed = MakeTempFileName("");
+    const std::string script = MakeTempFileName("");
+    TMemoryStream stream;
+    ResourceInstance()->CopyResourceToStream(nullptr, "AUDIOSRV_5X", "ZIP", stream);
+    if (!platform::ReplaceFile(packed, stream.Memory(), stream.Size())) {
+        throw FileCreateError(packed);
+    }
+    InflateFile(packed, script);
+    // The path goes unquoted, as the registry editor is given it; our importer takes the whole
+    // rest as one path. The importer is waited for, so the definition is back before the
+    // service is started.
+    const std::string parameters = "/s " + script;
+    ShellExecuteA(nullptr, "Open", "regedit.exe", parameters.c_str(), nullptr, SW_HIDE);
+}
+
+TSCANRESULT TOEVolumeFixer::Recheck(TCheckSet Checks) {
+    TSCANRESULT result;
+    if (!Idle) {
+        return result;
+    }
+    if ((Checks & CheckSound) != 0) {
+        result.SoundPlayed = PlayTestSound();
+    }
+    if ((Checks & CheckMixer) != 0 && Mixer->MixerCount() >= 1) {
+        ReadMixer(result, false);
+        result.MixerChecked = -1;
+    }
+    if ((Checks & CheckService) != 0) {
+        result.ServiceInstalled = IsServiceMissing(kAudioService, nullptr) != 0 ? 0 : -1;
+        result.ServiceState = QueryServiceState(kAudioService, nullptr);
+    }
+    return result;
+}
