@@ -10,6 +10,20 @@ namespace {
 // Delays as small as a few milliseconds occur in the wild; below this they only burn the CPU.
 constexpr int kShortestFrameDelayMs = 10;
 
+// A frame in the form Qt blends without converting it first, made once: the conversion of a
+// page-sized picture on every paint would cost more than the paint itself.
+QImage Premultiplied(const TGraphic& graphic, std::size_t frame) {
+    QImage image(graphic.Width(), graphic.Height(), QImage::Format_ARGB32_Premultiplied);
+    const std::vector<std::uint32_t>& pixels = graphic.Frame(frame).pixels;
+    for (int y = 0; y < graphic.Height(); ++y) {
+        auto* row = reinterpret_cast<QRgb*>(image.scanLine(y));
+        for (int x = 0; x < graphic.Width(); ++x) {
+            row[x] = qPremultiply(pixels[static_cast<std::size_t>(y) * graphic.Width() + x]);
+        }
+    }
+    return image;
+}
+
 } // namespace
 
 TImage::TImage(QWidget* parent) : QWidget(parent) {
@@ -36,7 +50,7 @@ void TImage::SetGraphic(const TGraphic& graphic) {
     graphic_ = graphic;
     frames_.clear();
     for (std::size_t i = 0; i < graphic_.FrameCount(); ++i) {
-        frames_.push_back(graphic_.ToImage(i));
+        frames_.push_back(Premultiplied(graphic_, i));
     }
     frame_ = 0;
     passes_ = 0;
@@ -113,14 +127,15 @@ void TImage::hideEvent(QHideEvent* event) {
 const QImage& TImage::TransparentBitmap() {
     if (transparentBitmap_.isNull() || transparentKey_ != bitmap_.cacheKey()) {
         transparentKey_ = bitmap_.cacheKey();
-        transparentBitmap_ = bitmap_.convertToFormat(QImage::Format_ARGB32);
+        transparentBitmap_ =
+            QImage(bitmap_.width(), bitmap_.height(), QImage::Format_ARGB32_Premultiplied);
         const QRgb clear = bitmap_.pixel(0, bitmap_.height() - 1) | 0xFF000000u;
-        for (int y = 0; y < transparentBitmap_.height(); ++y) {
-            auto* row = reinterpret_cast<QRgb*>(transparentBitmap_.scanLine(y));
-            for (int x = 0; x < transparentBitmap_.width(); ++x) {
-                if ((row[x] | 0xFF000000u) == clear) {
-                    row[x] = 0;
-                }
+        for (int y = 0; y < bitmap_.height(); ++y) {
+            const auto* from = reinterpret_cast<const QRgb*>(bitmap_.constScanLine(y));
+            auto* to = reinterpret_cast<QRgb*>(transparentBitmap_.scanLine(y));
+            for (int x = 0; x < bitmap_.width(); ++x) {
+                const QRgb opaque = from[x] | 0xFF000000u;
+                to[x] = opaque == clear ? 0 : opaque;
             }
         }
     }
