@@ -2,6 +2,7 @@
 // messages (also sent from another thread), showing, minimising and closing.
 
 #include "WindowTestSupport.h"
+#include "app/ProcessDefaults.h"
 #include "controls/Image.h"
 #include "controls/OEUnitButtonEx.h"
 #include "controls/OEUnitPageControlEx.h"
@@ -168,6 +169,19 @@ TEST(MainWindow, EngineIsCreatedAndBound) {
         ASSERT_NE(icon, nullptr);
         EXPECT_TRUE(icon->Graphic().Empty());
     }
+}
+
+TEST(MainWindow, MakingTheWindowSetsEnglishDatesForTheWholeProcess) {
+    FormUnderTest t;
+    const TFormatSettings& format = ProcessDefaults().FormatSettings;
+    EXPECT_EQ(format.DateSeparator, '-');
+    EXPECT_EQ(format.ShortDateFormat, "yyyy-mm-dd");
+    EXPECT_EQ(format.LongDateFormat, "yyyy-mm-dd");
+    EXPECT_EQ(format.ShortDayNames[0], "Sun");
+    EXPECT_EQ(format.ShortDayNames[6], "Sat");
+    EXPECT_EQ(format.LongMonthNames[0], "January");
+    EXPECT_EQ(format.LongMonthNames[11], "December");
+    EXPECT_EQ(ProcessDefaults().HandPointCursor.shape(), Qt::PointingHandCursor);
 }
 
 TEST(MainWindow, FirstShowMakesTheWelcomePageActiveAndPreparesIt) {
