@@ -7,3 +7,11 @@
 class QObject;
 
 using TNotifyEvent = std::function<void(QObject* Sender)>;
+
+#include <Qt>
+
+// Mouse events: which button, the modifier keys held, and the pointer in client coordinates.
+using TMouseEvent = std::function<void(QObject* Sender, Qt::MouseButton Button,
+                                       Qt::KeyboardModifiers Shift, int X, int Y)>;
+using TMouseMoveEvent =
+    std::function<void(QObject* Sender, Qt::KeyboardModifiers Shift, int X, int Y)>;

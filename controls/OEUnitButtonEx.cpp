@@ -1,5 +1,7 @@
 #include "controls/OEUnitButtonEx.h"
 
+#include "config/ExceptionGuard.h"
+
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
@@ -188,18 +190,20 @@ void TOEButtonEx::changeEvent(QEvent* event) {
 }
 
 void TOEButtonEx::paintEvent(QPaintEvent*) {
-    splitSpace_ = height() / 2;
-    ButtonFace face;
-    face.Colours = &ButtonColours(isEnabled(), state_);
-    face.Gradient = gradient_ != 0;
-    face.SplitSpace = splitSpace_;
-    face.Caption = caption_;
-    face.Font = font_;
-    face.FocusDots = focused_ && isEnabled();
-    ComposeButtonFace(frame_, width(), height(), face);
-    if (!frame_.isNull()) {
-        QPainter painter(this);
-        painter.setCompositionMode(QPainter::CompositionMode_Source);
-        painter.drawImage(0, 0, frame_);
-    }
+    Guarded([this] {
+        splitSpace_ = height() / 2;
+        ButtonFace face;
+        face.Colours = &ButtonColours(isEnabled(), state_);
+        face.Gradient = gradient_ != 0;
+        face.SplitSpace = splitSpace_;
+        face.Caption = caption_;
+        face.Font = font_;
+        face.FocusDots = focused_ && isEnabled();
+        ComposeButtonFace(frame_, width(), height(), face);
+        if (!frame_.isNull()) {
+            QPainter painter(this);
+            painter.setCompositionMode(QPainter::CompositionMode_Source);
+            painter.drawImage(0, 0, frame_);
+        }
+    });
 }

@@ -1,5 +1,7 @@
 #include "controls/OEUnitProgressBarEx.h"
 
+#include "config/ExceptionGuard.h"
+
 #include <QPainter>
 
 TVistaProBar::TVistaProBar(QWidget* parent) : QWidget(parent) {
@@ -7,7 +9,8 @@ TVistaProBar::TVistaProBar(QWidget* parent) : QWidget(parent) {
     setFocusPolicy(Qt::NoFocus);
     resize(150, 17);
     timer_.setInterval(marqueeSpeed_);
-    QObject::connect(&timer_, &QTimer::timeout, this, [this] { MarqueeTimerTick(); });
+    QObject::connect(&timer_, &QTimer::timeout, this,
+                     [this] { Guarded([this] { MarqueeTimerTick(); }); });
 }
 
 TVistaProBar::~TVistaProBar() = default;
@@ -149,10 +152,12 @@ void TVistaProBar::MarqueeTimerTick() {
 }
 
 void TVistaProBar::paintEvent(QPaintEvent*) {
-    ComposeProgressBar(frame_, width(), height(), look_);
-    if (!frame_.isNull()) {
-        QPainter painter(this);
-        painter.setCompositionMode(QPainter::CompositionMode_Source);
-        painter.drawImage(0, 0, frame_);
-    }
+    Guarded([this] {
+        ComposeProgressBar(frame_, width(), height(), look_);
+        if (!frame_.isNull()) {
+            QPainter painter(this);
+            painter.setCompositionMode(QPainter::CompositionMode_Source);
+            painter.drawImage(0, 0, frame_);
+        }
+    });
 }

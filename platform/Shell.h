@@ -15,6 +15,7 @@ using INT = int;
 
 constexpr INT SW_HIDE = 0;
 constexpr INT SW_SHOWNORMAL = 1;
+constexpr INT SW_SHOW = 5;
 
 // Results of 32 and below are failures.
 constexpr UINT_PTR SE_ERR_FNF = 2;

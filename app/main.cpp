@@ -1,0 +1,5 @@
+#include "app/ProgramEntry.h"
+
+int main() {
+    return RunTonemender();
+}

@@ -1,0 +1,233 @@
+#include "app/uMain.h"
+
+#include "app/Application.h"
+#include "app/ErrorReport.h"
+#include "app/FormLayout.h"
+#include "app/ProcessDefaults.h"
+#include "app/VersionText.h"
+#include "config/ExceptionGuard.h"
+#include "config/OEUnitConfig.h"
+#include "config/OEUnitResource.h"
+#include "config/SafeFormat.h"
+#include "controls/Image.h"
+#include "controls/OEUnitButtonEx.h"
+#include "controls/OEUnitPageControlEx.h"
+#include "controls/OEUnitProgressBarEx.h"
+#include "controls/OEUnitXLabel.h"
+#include "controls/PNGExtra.h"
+#include "controls/VirtualDrawTree.h"
+#include "platform/MessageWindow.h"
+#include "platform/ModuleResources.h"
+
+#include <QCloseEvent>
+#include <QLabel>
+#include <QShowEvent>
+#include <string>
+
+namespace {
+
+std::string ReadConfigText(const std::string& path) {
+    return ConfigerInstance().ReadText(path, '#');
+}
+
+} // namespace
+
+TOEM_FORM::TOEM_FORM(QWidget* parent) : QWidget(parent) {
+    // A dialog-like frame: fixed size, minimise and close but no maximise.
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                   Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                   Qt::WindowCloseButtonHint);
+    messageTarget_ = std::make_unique<platform::MessageTarget>(
+        this,
+        [this](UINT message, WPARAM wParam, LPARAM lParam) {
+            return WndProc(message, wParam, lParam);
+        },
+        [](std::exception_ptr error) { ReportException(error); });
+    SetErrorReportChannel(messageTarget_->Caller().SharedChannel());
+    BuildControlTree(*this);
+    FormCreate(this);
+}
+
+TOEM_FORM::~TOEM_FORM() {
+    messageTarget_->Close();
+    SetErrorReportChannel(nullptr);
+    Guarded([this] { FormDestroy(this); });
+}
+
+HWND TOEM_FORM::Handle() {
+    return messageTarget_->Handle();
+}
+
+platform::SynchronousCaller& TOEM_FORM::WindowThread() {
+    return messageTarget_->Caller();
+}
+
+// Every step that loads something fails on its own: its control stays empty, the error is
+// reported, and the steps after it - the engine's binding above all - still run.
+void TOEM_FORM::FormCreate(QObject*) {
+    Guarded([] { ApplyProcessDefaults(); });
+    ApplyHandCursors(*this);
+    setWindowTitle(QString::fromStdString(ApplicationTitle()));
+    setFixedSize(kFormClientWidth, kFormClientHeight);
+    move(kFormLeft, kFormTop);
+    for (auto& icon : RowIcons) {
+        icon = std::make_unique<TPicture>();
+    }
+    for (int i = 0; i < OEM_FORM_TAB_0->PageCount(); ++i) {
+        OEM_FORM_TAB_0->Pages(i)->SetTabVisible(false);
+    }
+    Engine = std::make_unique<TOEVolumeFixer>();
+    LoadConfiguration();
+    LoadPictures();
+    // The busy marker walks down the report rows, so it lives on the list's client area.
+    OEM_FORM_TAB_0_TTS_2_PAL_0->setParent(OEM_FORM_TAB_0_TTS_2_VDT_0->viewport());
+    OEM_FORM_TAB_0_TTS_2_PAL_0->show();
+    LoadImageButtons();
+    WriteVersionLabel();
+    BindEngine();
+}
+
+void TOEM_FORM::LoadConfiguration() {
+    Guarded([] {
+        TMemoryStream& stream =
+            ResourceInstance()->LoadResourceToMemory(GetModuleHandleA(nullptr), "CFG_0001", "CFG");
+        ConfigerInstance().LoadStream(stream);
+    });
+}
+
+void TOEM_FORM::LoadPictures() {
+    for (TImage* picture : {OEM_FORM_IMG_0, OEM_FORM_TAB_0_TTS_0_IMG_0, OEM_FORM_TAB_0_TTS_1_IMG_0,
+                            OEM_FORM_TAB_0_TTS_2_IMG_0, OEM_FORM_TAB_0_TTS_1_PAL_0_IMG_0,
+                            OEM_FORM_TAB_0_TTS_2_PAL_0_IMG_0}) {
+        Guarded([picture] {
+            const std::string path = "form1#frame1#RES#" + picture->objectName().toStdString();
+            // The loader hands out its own picture, replaced by its next load: we keep a copy.
+            picture->SetGraphic(ResourceInstance()->LoadConfiguredGraphic(path, "", false));
+        });
+    }
+}
+
+void TOEM_FORM::LoadImageButtons() {
+    for (TPNGButton* button : {OEM_FORM_TAB_0_TTS_0_BTN_0, OEM_FORM_TAB_0_TTS_0_BTN_1}) {
+        Guarded([button] {
+            const std::string path = "form1#frame1#RES#" + button->objectName().toStdString();
+            TPicture picture;
+            picture.LoadFromFile(ResourceInstance()->ExtractConfiguredFile(path, "", false));
+            button->SetImageNorm(picture.Graphic());
+        });
+    }
+}
+
+void TOEM_FORM::WriteVersionLabel() {
+    Guarded([this] {
+        const std::string pattern =
+            ReadConfigText("form1#frame1#RES#OEM_FORM_TAB_0_TTS_0_LAB_1#text");
+        // An empty pattern formats to nothing; it is no error to have no configuration.
+        const std::string text =
+            pattern.empty() ? std::string() : SafeFormat(pattern, {OwnFileVersionText()});
+        OEM_FORM_TAB_0_TTS_0_LAB_1->setText(QString::fromStdString(text));
+    });
+}
+
+void TOEM_FORM::BindEngine() {
+    Engine->OnStateChange = [this](DWORD Code, TSCANRESULT* Result) { StateChange(Code, Result); };
+    // The scan worker's routine reports its errors through the general error report too.
+    Engine->OnWorkerError = [](std::exception_ptr error) { ReportException(error); };
+}
+
+void TOEM_FORM::FormShow(QObject*) {
+    OEM_FORM_TAB_0->OnTabChange = [this](TTabSheetEx* page) { XTabChange(page); };
+    OEM_FORM_TAB_0->SetActivePageIndex(kWelcomePage);
+}
+
+void TOEM_FORM::FormDestroy(QObject*) {
+    if (Engine) {
+        Engine->CancelRequested = true;
+        Engine.reset();
+    }
+    for (auto& icon : RowIcons) {
+        icon.reset();
+    }
+}
+
+void TOEM_FORM::XTabChange(TTabSheetEx* Page) {
+    PreparePage(static_cast<SmallInt>(Page != nullptr ? Page->PageIndex() : -1));
+}
+
+void TOEM_FORM::StateChange(DWORD, TSCANRESULT*) {
+    // The scan flow's reactions to the engine's notifications are not wired in yet; the
+    // stand-in engine never sends any.
+}
+
+void TOEM_FORM::XBtnClick(QObject*) {
+    // The buttons' actions belong to the scan flow, which is not wired in yet.
+}
+
+LRESULT TOEM_FORM::WndProc(UINT Message, WPARAM wParam, LPARAM lParam) {
+    switch (Message) {
+    case WM_SHOWPAGE:
+        ShowPage(static_cast<SmallInt>(static_cast<std::uint16_t>(wParam & 0xFFFF)));
+        return 0;
+    case WM_SETPROGRESS:
+        OEM_FORM_TAB_0_TTS_1_PAL_0_PRB_0->SetPosition(static_cast<std::int32_t>(wParam));
+        return 0;
+    default:
+        return DefWindowProcA(Handle(), Message, wParam, lParam);
+    }
+}
+
+void TOEM_FORM::ShowPage(SmallInt Index) {
+    OEM_FORM_TAB_0->SetActivePageIndex(Index);
+}
+
+void TOEM_FORM::PreparePage(SmallInt Index) {
+    if (Index == kWelcomePage) {
+        PrepareWelcomeControls();
+    }
+    if (OnPreparePage) {
+        OnPreparePage(Index);
+    }
+}
+
+void TOEM_FORM::PrepareWelcomeControls() {
+    OEM_FORM_TAB_0_TTS_1_BTN_0->SetCaption(ReadConfigText("form1#frame2#RES#TEXT_BUTTON_00#text"));
+    OEM_FORM_TAB_0_TTS_2_BTN_0->SetCaption(ReadConfigText("form1#frame3#RES#TEXT_BUTTON_01#text"));
+    TOEXLabel* link = OEM_FORM_TAB_0_TTS_0_LAB_0;
+    const QString text =
+        QString::fromStdString(ReadConfigText("form1#frame1#RES#OEM_FORM_TAB_0_TTS_0_LAB_0#text"));
+    link->setText(text);
+    link->setToolTip(text);
+    link->SetURL(ReadConfigText("form1#frame1#RES#OEM_FORM_TAB_0_TTS_0_LAB_0#site"));
+}
+
+void TOEM_FORM::BringToFront(const platform::ActivationRequest& request) {
+    // Qt hands these to the window system when it activates a window.
+    if (!request.activationToken.empty()) {
+        qputenv("XDG_ACTIVATION_TOKEN", QByteArray::fromStdString(request.activationToken));
+    }
+    if (!request.startupId.empty()) {
+        qputenv("DESKTOP_STARTUP_ID", QByteArray::fromStdString(request.startupId));
+    }
+    if (windowState() & Qt::WindowMinimized) {
+        setWindowState((windowState() & ~Qt::WindowMinimized) | Qt::WindowActive);
+    }
+    show();
+    raise();
+    activateWindow();
+}
+
+void TOEM_FORM::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    // Only the first show: coming back from minimised keeps the page the user was on.
+    if (!formShown_) {
+        formShown_ = true;
+        Guarded([this] { FormShow(this); });
+    }
+}
+
+void TOEM_FORM::closeEvent(QCloseEvent* event) {
+    // From here on nothing sent to the window reaches it; a worker waiting in a send goes on.
+    messageTarget_->Close();
+    SetErrorReportChannel(nullptr);
+    event->accept();
+}

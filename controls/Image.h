@@ -1,0 +1,72 @@
+#pragma once
+// TImage: a window-less picture on its parent. It shows either a decoded picture (still, or an
+// animation that plays with its own frame delays while the control is visible) or a bitmap of
+// its own size that the program draws on through Canvas(). Nothing of its own is painted
+// around the picture, so whatever the parent painted shows through; a transparent bitmap also
+// lets the parent through wherever it has the colour of its bottom-left pixel.
+
+#include "config/Canvas.h"
+#include "config/Picture.h"
+
+#include <QImage>
+#include <QTimer>
+#include <QWidget>
+#include <cstddef>
+#include <memory>
+#include <vector>
+
+class TImage : public QWidget {
+public:
+    explicit TImage(QWidget* parent = nullptr);
+    ~TImage() override;
+
+    // Centre the picture in the control (halves truncated) instead of placing it top-left.
+    bool Center() const { return center_; }
+    void SetCenter(bool value);
+    bool Transparent() const { return transparent_; }
+    void SetTransparent(bool value);
+
+    // Takes a copy of graphic as the picture (dropping a bitmap) and starts its animation
+    // from the first frame when it has more than one. Schedules a repaint.
+    void SetGraphic(const TGraphic& graphic);
+    const TGraphic& Graphic() const { return graphic_; }
+    // Drops the picture and the bitmap.
+    void Clear();
+    bool Empty() const { return graphic_.Empty() && bitmap_.isNull(); }
+
+    // The canvas of the control's bitmap, made white at the control's size on first use (the
+    // picture, if any, is dropped then). It lasts as long as the control, and so does its font.
+    // Drawing on it shows with the next repaint.
+    TCanvas& Canvas();
+    const QImage& Bitmap() const { return bitmap_; }
+
+    // The animation frame on show, and whether the animation is running.
+    std::size_t CurrentFrame() const { return frame_; }
+    bool Animating() const { return timer_.isActive(); }
+
+    // How long an animation frame that names no delay stays.
+    static constexpr int kDefaultFrameDelayMs = 100;
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
+
+private:
+    void StartAnimation();
+    void NextFrame();
+    int FrameDelay(std::size_t frame) const;
+    const QImage& TransparentBitmap();
+
+    bool center_ = false;
+    bool transparent_ = false;
+    TGraphic graphic_;
+    std::vector<QImage> frames_; // the graphic's frames as Qt draws them
+    std::size_t frame_ = 0;
+    int passes_ = 0; // whole passes through the animation so far
+    QTimer timer_;
+    QImage bitmap_;
+    std::unique_ptr<TCanvas> canvas_;
+    QImage transparentBitmap_;
+    qint64 transparentKey_ = 0;
+};

@@ -1,0 +1,180 @@
+// What the window loads when it is made - configuration, pictures, image buttons, version - and
+// how each load fails on its own: a reported error, an empty control, a working window.
+
+#include "WindowTestSupport.h"
+#include "config/OEUnitConfig.h"
+#include "controls/Image.h"
+#include "controls/OEUnitButtonEx.h"
+#include "controls/OEUnitPageControlEx.h"
+#include "controls/OEUnitProgressBarEx.h"
+#include "controls/OEUnitXLabel.h"
+#include "controls/PNGExtra.h"
+#include "platform/testing/ScriptedVersion.h"
+
+#include <QTest>
+#include <gtest/gtest.h>
+
+using namespace window_test;
+
+namespace {
+
+using ResourceSlot = platform::ScopedBackend<platform::ModuleResourceBackend>;
+
+std::vector<TImage*> ConfiguredPictures(TOEM_FORM& f) {
+    return {f.OEM_FORM_IMG_0,
+            f.OEM_FORM_TAB_0_TTS_0_IMG_0,
+            f.OEM_FORM_TAB_0_TTS_1_IMG_0,
+            f.OEM_FORM_TAB_0_TTS_2_IMG_0,
+            f.OEM_FORM_TAB_0_TTS_1_PAL_0_IMG_0,
+            f.OEM_FORM_TAB_0_TTS_2_PAL_0_IMG_0};
+}
+
+// Every report is the general error report's box: the application title, OK, the stop icon.
+void ExpectErrorReports(const std::vector<MessageBoxCall>& calls) {
+    for (const MessageBoxCall& call : calls) {
+        EXPECT_EQ(call.caption, "Quorvel Tonemender");
+        EXPECT_EQ(call.flags, MB_OK | MB_ICONSTOP);
+        EXPECT_FALSE(call.text.empty());
+    }
+}
+
+TEST(WindowLoading, ShippedPicturesAndButtonImages) {
+    FormUnderTest t;
+    TOEM_FORM& f = *t.form;
+    EXPECT_TRUE(t.boxes.Calls().empty());
+    // Each control holds a picture of its own: had they kept the loader's shared picture,
+    // all would show the last one loaded, the 16-pixel busy picture.
+    for (TImage* background : {f.OEM_FORM_IMG_0, f.OEM_FORM_TAB_0_TTS_0_IMG_0,
+                               f.OEM_FORM_TAB_0_TTS_1_IMG_0, f.OEM_FORM_TAB_0_TTS_2_IMG_0}) {
+        EXPECT_GT(background->Graphic().Width(), 500) << background->objectName().toStdString();
+        EXPECT_FALSE(background->Graphic().Animated());
+    }
+    EXPECT_NE(f.OEM_FORM_TAB_0_TTS_0_IMG_0->Graphic().Pixel(300, 200),
+              f.OEM_FORM_TAB_0_TTS_1_IMG_0->Graphic().Pixel(300, 200))
+        << "the welcome and scanning pages have different backgrounds";
+    for (TImage* busy : {f.OEM_FORM_TAB_0_TTS_1_PAL_0_IMG_0, f.OEM_FORM_TAB_0_TTS_2_PAL_0_IMG_0}) {
+        EXPECT_EQ(busy->Graphic().Width(), 16);
+        EXPECT_TRUE(busy->Graphic().Animated());
+    }
+    EXPECT_EQ(f.OEM_FORM_TAB_0_TTS_0_BTN_0->ImageNorm().Width(), 300);
+    EXPECT_EQ(f.OEM_FORM_TAB_0_TTS_0_BTN_1->ImageNorm().Width(), 135);
+    EXPECT_TRUE(f.OEM_FORM_TAB_0_TTS_0_BTN_0->ImageDown().Empty());
+    EXPECT_TRUE(f.OEM_FORM_TAB_0_TTS_0_BTN_0->ImageOver().Empty());
+    EXPECT_TRUE(f.OEM_FORM_TAB_0_TTS_0_IMG_2->Empty());
+}
+
+TEST(WindowLoading, VersionLabelShowsTheCompiledFileVersion) {
+    FormUnderTest t;
+    EXPECT_EQ(t.form->OEM_FORM_TAB_0_TTS_0_LAB_1->text().toStdString(),
+              "Tonemender is up to date (1.5.0.1902)");
+}
+
+TEST(WindowLoading, VersionLabelFormatsEachPartOfTheRecord) {
+    struct Case {
+        std::optional<VS_FIXEDFILEINFO> record;
+        const char* text;
+    };
+    const Case cases[] = {
+        {platform::MakeFixedFileInfo(65535, 0, 7, 65534),
+         "Tonemender is up to date (65535.0.7.65534)"},
+        {platform::MakeFixedFileInfo(2, 10, 300, 4), "Tonemender is up to date (2.10.300.4)"},
+        {std::nullopt, "Tonemender is up to date (0.0.0.0)"},
+    };
+    for (const Case& c : cases) {
+        auto version = std::make_unique<platform::ScriptedVersion>();
+        version->SetRecord(c.record);
+        platform::ScopedBackend<platform::VersionBackend> slot(platform::VersionSlot(),
+                                                               std::move(version));
+        FormUnderTest t;
+        EXPECT_EQ(t.form->OEM_FORM_TAB_0_TTS_0_LAB_1->text().toStdString(), c.text);
+        EXPECT_TRUE(t.boxes.Calls().empty());
+    }
+}
+
+TEST(WindowLoading, MissingConfigurationReportsAndLeavesAWorkingWindowWithEmptyTexts) {
+    ResourceSlot resources(platform::ModuleResourceSlot(), ShippedResourcesExcept({"CFG_0001"}));
+    FormUnderTest t;
+    TOEM_FORM& f = *t.form;
+    const auto calls = t.boxes.Calls();
+    ASSERT_FALSE(calls.empty()) << "the pictures the configuration names cannot be found";
+    ExpectErrorReports(calls);
+    EXPECT_FALSE(ConfigerInstance().HasDocument());
+    ASSERT_NE(f.Engine, nullptr);
+    EXPECT_TRUE(static_cast<bool>(f.Engine->OnStateChange));
+    for (TImage* picture : ConfiguredPictures(f)) {
+        EXPECT_TRUE(picture->Empty()) << picture->objectName().toStdString();
+    }
+    EXPECT_TRUE(f.OEM_FORM_TAB_0_TTS_0_BTN_0->ImageNorm().Empty());
+
+    t.Show();
+    EXPECT_TRUE(f.OEM_FORM_TAB_0_TTS_0_LAB_1->text().isEmpty());
+    EXPECT_TRUE(f.OEM_FORM_TAB_0_TTS_0_LAB_0->text().isEmpty());
+    EXPECT_TRUE(f.OEM_FORM_TAB_0_TTS_0_LAB_0->URL().empty());
+    EXPECT_TRUE(f.OEM_FORM_TAB_0_TTS_1_BTN_0->Caption().empty());
+    // The window still works: pages switch, progress moves.
+    EXPECT_EQ(SendMessageA(f.Handle(), WM_SHOWPAGE, 1, 0), 0);
+    EXPECT_EQ(f.OEM_FORM_TAB_0->ActivePageIndex(), 1);
+    SendMessageA(f.Handle(), WM_SETPROGRESS, 3, 0);
+    EXPECT_EQ(f.OEM_FORM_TAB_0_TTS_1_PAL_0_PRB_0->Position(), 3);
+    EXPECT_EQ(t.boxes.Calls().size(), calls.size()) << "nothing more goes wrong once it runs";
+}
+
+TEST(WindowLoading, DamagedPictureReportsOnceAndOnlyItsControlStaysEmpty) {
+    ResourceSlot resources(platform::ModuleResourceSlot(),
+                           ShippedResourcesExcept({}, {{"PNG_0001", "\x89PNG\r\n\x1a\n garbage"}}));
+    FormUnderTest t;
+    TOEM_FORM& f = *t.form;
+    const auto calls = t.boxes.Calls();
+    ASSERT_EQ(calls.size(), 1u);
+    ExpectErrorReports(calls);
+    EXPECT_TRUE(f.OEM_FORM_IMG_0->Empty());
+    EXPECT_FALSE(f.OEM_FORM_TAB_0_TTS_0_IMG_0->Empty());
+    EXPECT_FALSE(f.OEM_FORM_TAB_0_TTS_2_PAL_0_IMG_0->Empty());
+    EXPECT_FALSE(f.OEM_FORM_TAB_0_TTS_0_BTN_0->ImageNorm().Empty());
+    EXPECT_EQ(f.OEM_FORM_TAB_0_TTS_0_LAB_1->text().toStdString(),
+              "Tonemender is up to date (1.5.0.1902)");
+    ASSERT_NE(f.Engine, nullptr);
+    EXPECT_TRUE(static_cast<bool>(f.Engine->OnStateChange));
+    t.Show();
+    EXPECT_EQ(f.OEM_FORM_TAB_0->ActivePageIndex(), 0);
+}
+
+TEST(WindowLoading, DamagedButtonImageLeavesThatButtonWithoutAPicture) {
+    ResourceSlot resources(platform::ModuleResourceSlot(),
+                           ShippedResourcesExcept({}, {{"PNG_0111", "not a picture"}}));
+    FormUnderTest t;
+    EXPECT_EQ(t.boxes.Calls().size(), 1u);
+    EXPECT_FALSE(t.form->OEM_FORM_TAB_0_TTS_0_BTN_0->ImageNorm().Empty());
+    EXPECT_TRUE(t.form->OEM_FORM_TAB_0_TTS_0_BTN_1->ImageNorm().Empty());
+}
+
+TEST(WindowLoading, BadVersionTemplateIsReportedAndTheLabelStaysEmpty) {
+    std::string document = ShippedResource("CFG_0001");
+    const std::string good = "Tonemender is up to date (%s)";
+    const std::size_t at = document.find(good);
+    ASSERT_NE(at, std::string::npos);
+    document.replace(at, good.size(), "Tonemender is up to date (%d)");
+    ResourceSlot slot(platform::ModuleResourceSlot(),
+                      ShippedResourcesExcept({}, {{"CFG_0001", document}}));
+    FormUnderTest t;
+    const auto calls = t.boxes.Calls();
+    ASSERT_EQ(calls.size(), 1u);
+    EXPECT_NE(calls[0].text.find("invalid or incompatible"), std::string::npos) << calls[0].text;
+    EXPECT_TRUE(t.form->OEM_FORM_TAB_0_TTS_0_LAB_1->text().isEmpty());
+    EXPECT_TRUE(static_cast<bool>(t.form->Engine->OnStateChange));
+}
+
+TEST(WindowLoading, BusyPictureAnimatesWhileItsPageIsShown) {
+    FormUnderTest t;
+    t.Show();
+    TImage* busy = t.form->OEM_FORM_TAB_0_TTS_1_PAL_0_IMG_0;
+    EXPECT_FALSE(busy->Animating()) << "its page is not shown";
+    t.form->ShowPage(kScanningPage);
+    EXPECT_TRUE(busy->Animating());
+    const std::size_t first = busy->CurrentFrame();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return busy->CurrentFrame() != first; }, 2000));
+    t.form->ShowPage(kWelcomePage);
+    EXPECT_FALSE(busy->Animating());
+}
+
+} // namespace
