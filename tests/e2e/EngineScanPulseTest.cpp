@@ -1,6 +1,7 @@
 // Whole scans and repairs with the real backends against a PulseAudio daemon of the test's
 // own: the findings the catalogue draws from a real scan, what the repair changes as pactl
 // sees it, and what the re-check then confirms. Holds are left out (the window makes them).
+#include "PulseScene.h"
 #include "engine/OEUnitVolumeFixer.h"
 #include "engine/ProblemCatalogue.h"
 #include "platform/ModuleResources.h"
@@ -12,18 +13,12 @@
 #include <algorithm>
 #include <condition_variable>
 #include <csignal>
-#include <cstdlib>
-#include <fcntl.h>
-#include <filesystem>
 #include <fstream>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <iostream>
 #include <mutex>
 #include <optional>
-#include <regex>
-#include <spawn.h>
-#include <sys/wait.h>
 #include <thread>
 
 namespace {
@@ -101,75 +96,6 @@ private:
     bool ended_ = false;
 };
 
-class ScopedUnset {
-public:
-    explicit ScopedUnset(const char* name) : name_(name) {
-        if (const char* old = std::getenv(name)) {
-            old_ = old;
-        }
-        unsetenv(name);
-    }
-    ~ScopedUnset() {
-        if (old_) {
-            setenv(name_, old_->c_str(), 1);
-        }
-    }
-    ScopedUnset(const ScopedUnset&) = delete;
-    ScopedUnset& operator=(const ScopedUnset&) = delete;
-
-private:
-    const char* name_;
-    std::optional<std::string> old_;
-};
-
-// The private daemon's null sink, left idle, runs with 2 s of latency and lets a new stream
-// wait up to that long before it is played at all - which no real sink does, and which would
-// eat the test sound's whole grace period. A silent low-latency stream keeps it the way a
-// sink in use is.
-class BusySink {
-public:
-    explicit BusySink(const PrivatePulse& pulse) : pulse_(pulse) {
-        const char* argv[] = {"aplay",   "-q",        "-D",   "pulse",  "--buffer-time=50000",
-                              "-t",      "raw",       "-f",   "S16_LE", "-c2",
-                              "-r44100", "/dev/zero", nullptr};
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-        posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-        if (posix_spawnp(&pid_, "aplay", &actions, nullptr, const_cast<char**>(argv), environ) !=
-            0) {
-            pid_ = -1;
-        }
-        posix_spawn_file_actions_destroy(&actions);
-    }
-    ~BusySink() {
-        if (pid_ > 0) {
-            kill(pid_, SIGTERM);
-            waitpid(pid_, nullptr, 0);
-        }
-    }
-    BusySink(const BusySink&) = delete;
-    BusySink& operator=(const BusySink&) = delete;
-
-    // Waits until the default sink's latency has come down.
-    bool Settled() const {
-        const std::regex latency(R"(Latency: (\d+) usec)");
-        for (int i = 0; i < 100 && pid_ > 0; ++i) {
-            std::string out = pulse_.Pactl({"list", "sinks"}).output;
-            std::smatch m;
-            if (std::regex_search(out, m, latency) && std::stol(m[1]) < 100000) {
-                return true;
-            }
-            std::this_thread::sleep_for(100ms);
-        }
-        return false;
-    }
-
-private:
-    const PrivatePulse& pulse_;
-    pid_t pid_ = -1;
-};
-
 std::chrono::milliseconds ChimeLength() {
     HMODULE own = GetModuleHandleA(nullptr);
     HRSRC resource = FindResourceA(own, platform::kChimeResourceName, platform::kChimeResourceType);
@@ -182,11 +108,7 @@ std::chrono::milliseconds ChimeLength() {
 class EngineScanPulse : public testing::Test {
 protected:
     void SetUp() override {
-        // The daemon must never be started behind the test's back by a client library.
-        std::filesystem::path dir = pulse.Environment().at("HOME");
-        dir /= ".config/pulse";
-        std::filesystem::create_directories(dir);
-        std::ofstream(dir / "client.conf") << "autospawn = no\n";
+        e2e::TurnOffAutospawn(pulse);
         pulse.ApplyToProcess();
     }
 
@@ -205,14 +127,14 @@ protected:
     PrivatePulse pulse;
     // No session bus here: the service is the daemon itself, and the user manager of whoever
     // runs the tests is never touched.
-    ScopedUnset bus{"DBUS_SESSION_BUS_ADDRESS"};
+    e2e::ScopedUnset bus{"DBUS_SESSION_BUS_ADDRESS"};
 };
 
 TEST_F(EngineScanPulse, AMutedQuietSinkIsFoundRepairedAndConfirmed) {
     StartDaemon();
     ASSERT_EQ(pulse.Pactl({"set-sink-mute", "@DEFAULT_SINK@", "1"}).exitCode, 0);
     ASSERT_EQ(pulse.Pactl({"set-sink-volume", "@DEFAULT_SINK@", "20%"}).exitCode, 0);
-    BusySink busy(pulse);
+    e2e::BusySink busy(pulse);
     ASSERT_TRUE(busy.Settled());
     TOEVolumeFixer engine;
 
@@ -257,7 +179,7 @@ TEST_F(EngineScanPulse, AStoppedServerIsFoundStartedByTheRepairAndConfirmed) {
     StartDaemon();
     TOEVolumeFixer engine;
     {
-        BusySink busy(pulse);
+        e2e::BusySink busy(pulse);
         ASSERT_TRUE(busy.Settled());
         Scan running(engine);
         ASSERT_TRUE(running.Ended());
@@ -277,7 +199,7 @@ TEST_F(EngineScanPulse, AStoppedServerIsFoundStartedByTheRepairAndConfirmed) {
     engine.Repair();
     ASSERT_TRUE(pulse.Answers()) << "pactl info does not reach the started daemon";
 
-    BusySink busy(pulse);
+    e2e::BusySink busy(pulse);
     ASSERT_TRUE(busy.Settled());
     const std::vector<std::int32_t> listed = stopped.Listed();
     TRepairCount count =
@@ -291,7 +213,7 @@ TEST_F(EngineScanPulse, TheTestSoundPlaysOnTheServerAndFailsWithinItsBoundWithou
     ASSERT_GT(ChimeLength(), 0ms);
 
     StartDaemon();
-    std::optional<BusySink> busy(std::in_place, pulse);
+    std::optional<e2e::BusySink> busy(std::in_place, pulse);
     ASSERT_TRUE(busy->Settled());
     auto started = Clock::now();
     EXPECT_NE(sndPlaySoundA("Ding", SND_SYNC), 0);
@@ -368,7 +290,7 @@ TEST_F(EngineScanPulse, RecordsTheTimeAScanTakesBeyondItsSound) {
                        static_cast<int>(beyond[beyond.size() / 2]));
     };
     {
-        BusySink busy(pulse);
+        e2e::BusySink busy(pulse);
         ASSERT_TRUE(busy.Settled());
         measure("busy_sink");
     }
