@@ -18,12 +18,18 @@
 #include <vector>
 
 namespace {
-
 volatile std::sig_atomic_t gSignal = 0;
+} // namespace
 
-extern "C" void OnTerminationSignal(int signal) {
+// Only notes the signal: the waiting thread sees it within its poll interval and ends the run
+// the orderly way, engine first.
+extern "C" {
+static void OnTerminationSignal(int signal) {
     gSignal = signal;
 }
+}
+
+namespace {
 
 void Print(const std::string& text) {
     std::fputs(text.c_str(), stdout);
