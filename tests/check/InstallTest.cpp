@@ -171,6 +171,7 @@ TEST_F(Install, TheInstalledCheckRunsAndFindsItsLibraryBesideItself) {
     EXPECT_TRUE(plain.exitCode == 0 || plain.exitCode == 1) << plain.output;
     // The driver check runs only when the device library was loaded.
     EXPECT_THAT(plain.output, HasSubstr("\nChecking audio device driver...\n")) << plain.output;
+    EXPECT_THAT(plain.output, Not(HasSubstr("Sanitizer"))) << plain.output;
 
     const CommandResult json = RunCommand({check, "--json"}, {}, 60000);
     EXPECT_TRUE(json.exitCode == 0 || json.exitCode == 1) << json.output;
