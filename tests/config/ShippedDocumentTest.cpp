@@ -90,7 +90,7 @@ TEST_F(ShippedDocument, TheCommaLessPlacesResolve) {
               "Click here for FREE tech support");
     EXPECT_EQ(config_.ReadText("form1#frame1#RES#OEM_FORM_TAB_0_TTS_0_LAB_0#site", '#'),
               "https://support.quorvel.example/tonemender");
-    EXPECT_EQ(config_.ReadCount("form1#frame3#RES", '#'), 16);
+    EXPECT_EQ(config_.ReadCount("form1#frame3#RES", '#'), 17);
     EXPECT_EQ(config_.ReadCount("form1#frame3#DUI", '#'), 1);
 }
 
@@ -117,6 +117,8 @@ TEST_F(ShippedDocument, ResourceEntriesHoldTheirValues) {
         {"frame2#RES#SCAN_STATUS_06#text", "Scan complete"},
         {"frame3#RES#TEXT_BUTTON_01#text", "Fix"},
         {"frame3#RES#TEXT_MSGBOX_00#text", "Successfully fixed %d problems."},
+        {"frame3#RES#TEXT_MSGBOX_01#text",
+         "Fixed %d of %d problems. The remaining ones need your attention."},
         {"frame3#RES#ICON_23#item", "ICO_23"},
         {"frame3#RES#TEXT_VD_00#text", "Problems found (%d)"},
         {"frame3#RES#TEXT_VD_02#text", "Not Fix"},

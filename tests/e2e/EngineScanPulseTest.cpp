@@ -6,6 +6,7 @@
 #include "platform/ModuleResources.h"
 #include "platform/Sound.h"
 #include "platform/WaveFile.h"
+#include "support/BusySink.h"
 #include "support/PrivatePulse.h"
 
 #include <QCoreApplication>
@@ -13,7 +14,6 @@
 #include <condition_variable>
 #include <csignal>
 #include <cstdlib>
-#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <gmock/gmock.h>
@@ -21,9 +21,6 @@
 #include <iostream>
 #include <mutex>
 #include <optional>
-#include <regex>
-#include <spawn.h>
-#include <sys/wait.h>
 #include <thread>
 
 namespace {
@@ -32,6 +29,7 @@ using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
 using testing::ElementsAre;
 using testing::IsEmpty;
+using testing_support::BusySink;
 using testing_support::PrivatePulse;
 
 struct Note {
@@ -120,54 +118,6 @@ public:
 private:
     const char* name_;
     std::optional<std::string> old_;
-};
-
-// The private daemon's null sink, left idle, runs with 2 s of latency and lets a new stream
-// wait up to that long before it is played at all - which no real sink does, and which would
-// eat the test sound's whole grace period. A silent low-latency stream keeps it the way a
-// sink in use is.
-class BusySink {
-public:
-    explicit BusySink(const PrivatePulse& pulse) : pulse_(pulse) {
-        const char* argv[] = {"aplay",   "-q",        "-D",   "pulse",  "--buffer-time=50000",
-                              "-t",      "raw",       "-f",   "S16_LE", "-c2",
-                              "-r44100", "/dev/zero", nullptr};
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-        posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-        if (posix_spawnp(&pid_, "aplay", &actions, nullptr, const_cast<char**>(argv), environ) !=
-            0) {
-            pid_ = -1;
-        }
-        posix_spawn_file_actions_destroy(&actions);
-    }
-    ~BusySink() {
-        if (pid_ > 0) {
-            kill(pid_, SIGTERM);
-            waitpid(pid_, nullptr, 0);
-        }
-    }
-    BusySink(const BusySink&) = delete;
-    BusySink& operator=(const BusySink&) = delete;
-
-    // Waits until the default sink's latency has come down.
-    bool Settled() const {
-        const std::regex latency(R"(Latency: (\d+) usec)");
-        for (int i = 0; i < 100 && pid_ > 0; ++i) {
-            std::string out = pulse_.Pactl({"list", "sinks"}).output;
-            std::smatch m;
-            if (std::regex_search(out, m, latency) && std::stol(m[1]) < 100000) {
-                return true;
-            }
-            std::this_thread::sleep_for(100ms);
-        }
-        return false;
-    }
-
-private:
-    const PrivatePulse& pulse_;
-    pid_t pid_ = -1;
 };
 
 std::chrono::milliseconds ChimeLength() {
