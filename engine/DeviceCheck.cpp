@@ -1,5 +1,8 @@
 #include "engine/DeviceCheck.h"
 
+#include "config/SplitText.h"
+#include "config/TextConvert.h"
+
 namespace {
 
 std::unique_ptr<DeviceTextBuffer> CopyText(const char16_t* text) {
@@ -10,24 +13,6 @@ std::unique_ptr<DeviceTextBuffer> CopyText(const char16_t* text) {
         }
     }
     return buffer;
-}
-
-void AppendUtf8(std::string& out, char32_t c) {
-    if (c < 0x80) {
-        out += static_cast<char>(c);
-    } else if (c < 0x800) {
-        out += static_cast<char>(0xC0 | (c >> 6));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-        out += static_cast<char>(0xE0 | (c >> 12));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (c >> 18));
-        out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    }
 }
 
 } // namespace
@@ -49,29 +34,12 @@ void CollectDeviceRecord(std::vector<CollectedDevice>& Devices, std::int32_t& Ne
 }
 
 std::string NarrowHardwareIds(std::u16string_view ids) {
-    std::string narrow;
-    for (std::size_t i = 0; i < ids.size(); ++i) {
-        char32_t c = ids[i];
-        if (c >= 0xD800 && c <= 0xDBFF && i + 1 < ids.size() && ids[i + 1] >= 0xDC00 &&
-            ids[i + 1] <= 0xDFFF) {
-            c = 0x10000 + ((c - 0xD800) << 10) + (ids[i + 1] - 0xDC00);
-            ++i;
-        } else if (c >= 0xD800 && c <= 0xDFFF) {
-            c = 0xFFFD;
-        }
-        AppendUtf8(narrow, c);
-    }
-    return narrow;
+    return WideToNarrow(ids);
 }
 
 std::vector<std::string> SplitHardwareIds(std::string_view ids) {
     std::vector<std::string> parts;
-    std::size_t hash;
-    while ((hash = ids.find('#')) != std::string_view::npos) {
-        parts.emplace_back(ids.substr(0, hash));
-        ids.remove_prefix(hash + 1);
-    }
-    parts.emplace_back(ids);
+    SplitText(ids, '#', parts);
     return parts;
 }
 

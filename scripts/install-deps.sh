@@ -18,6 +18,8 @@ packages=(
   # real peers for the end-to-end tests
   pulseaudio pulseaudio-utils alsa-utils libasound2-plugins
   xvfb xauth xdotool imagemagick openbox x11-utils
+  # checking the installed desktop entry
+  desktop-file-utils
 )
 
 missing=()

@@ -22,6 +22,8 @@ enum class IconMeaning { Information, Warning, Error, Success };
 QImage MakeBadgeIcon(IconMeaning meaning);   // 32x32, the report list's set
 QImage MakeOutlineIcon(IconMeaning meaning); // 32x32, the second, line-drawn set
 
+QImage MakeAppIcon(int size); // size x size, the desktop icon (not embedded)
+
 Bytes MakeSpinnerGif(); // 16x16, 12 frames, looping, transparent
 Bytes MakeChimeWav();   // short chime, 44100 Hz stereo 16-bit PCM
 

@@ -38,6 +38,13 @@ void WriteAll(const std::filesystem::path& folder) {
     WriteBytes(folder / "GIF_10.GIF", MakeSpinnerGif());
     WriteBytes(folder / "DING.WAV", MakeChimeWav());
 
+    // The desktop's icon lives in a folder of its own: it is installed, never embedded.
+    const std::filesystem::path desktop = folder / "desktop" / "icons";
+    std::filesystem::create_directories(desktop);
+    for (int size : {16, 24, 32, 48, 64, 128, 256}) {
+        WritePng(desktop / ("tonemender-" + std::to_string(size) + ".png"), MakeAppIcon(size));
+    }
+
     const Bytes script = MakeAudioServiceScript();
     WriteBytes(folder / "AUDIOSRV_5X.ZIP", FrameCompressed(script));
     std::printf("registry script: %zu bytes unpacked\n", script.size());

@@ -1,18 +1,20 @@
 // Whole scans and repairs with the real backends against a PulseAudio daemon of the test's
 // own: the findings the catalogue draws from a real scan, what the repair changes as pactl
 // sees it, and what the re-check then confirms. Holds are left out (the window makes them).
-#include "PulseScene.h"
 #include "engine/OEUnitVolumeFixer.h"
 #include "engine/ProblemCatalogue.h"
 #include "platform/ModuleResources.h"
 #include "platform/Sound.h"
 #include "platform/WaveFile.h"
+#include "support/BusySink.h"
 #include "support/PrivatePulse.h"
 
 #include <QCoreApplication>
 #include <algorithm>
 #include <condition_variable>
 #include <csignal>
+#include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -27,6 +29,7 @@ using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
 using testing::ElementsAre;
 using testing::IsEmpty;
+using testing_support::BusySink;
 using testing_support::PrivatePulse;
 
 struct Note {
@@ -96,6 +99,27 @@ private:
     bool ended_ = false;
 };
 
+class ScopedUnset {
+public:
+    explicit ScopedUnset(const char* name) : name_(name) {
+        if (const char* old = std::getenv(name)) {
+            old_ = old;
+        }
+        unsetenv(name);
+    }
+    ~ScopedUnset() {
+        if (old_) {
+            setenv(name_, old_->c_str(), 1);
+        }
+    }
+    ScopedUnset(const ScopedUnset&) = delete;
+    ScopedUnset& operator=(const ScopedUnset&) = delete;
+
+private:
+    const char* name_;
+    std::optional<std::string> old_;
+};
+
 std::chrono::milliseconds ChimeLength() {
     HMODULE own = GetModuleHandleA(nullptr);
     HRSRC resource = FindResourceA(own, platform::kChimeResourceName, platform::kChimeResourceType);
@@ -108,7 +132,11 @@ std::chrono::milliseconds ChimeLength() {
 class EngineScanPulse : public testing::Test {
 protected:
     void SetUp() override {
-        e2e::TurnOffAutospawn(pulse);
+        // The daemon must never be started behind the test's back by a client library.
+        std::filesystem::path dir = pulse.Environment().at("HOME");
+        dir /= ".config/pulse";
+        std::filesystem::create_directories(dir);
+        std::ofstream(dir / "client.conf") << "autospawn = no\n";
         pulse.ApplyToProcess();
     }
 
@@ -127,14 +155,14 @@ protected:
     PrivatePulse pulse;
     // No session bus here: the service is the daemon itself, and the user manager of whoever
     // runs the tests is never touched.
-    e2e::ScopedUnset bus{"DBUS_SESSION_BUS_ADDRESS"};
+    ScopedUnset bus{"DBUS_SESSION_BUS_ADDRESS"};
 };
 
 TEST_F(EngineScanPulse, AMutedQuietSinkIsFoundRepairedAndConfirmed) {
     StartDaemon();
     ASSERT_EQ(pulse.Pactl({"set-sink-mute", "@DEFAULT_SINK@", "1"}).exitCode, 0);
     ASSERT_EQ(pulse.Pactl({"set-sink-volume", "@DEFAULT_SINK@", "20%"}).exitCode, 0);
-    e2e::BusySink busy(pulse);
+    BusySink busy(pulse);
     ASSERT_TRUE(busy.Settled());
     TOEVolumeFixer engine;
 
@@ -179,7 +207,7 @@ TEST_F(EngineScanPulse, AStoppedServerIsFoundStartedByTheRepairAndConfirmed) {
     StartDaemon();
     TOEVolumeFixer engine;
     {
-        e2e::BusySink busy(pulse);
+        BusySink busy(pulse);
         ASSERT_TRUE(busy.Settled());
         Scan running(engine);
         ASSERT_TRUE(running.Ended());
@@ -199,7 +227,7 @@ TEST_F(EngineScanPulse, AStoppedServerIsFoundStartedByTheRepairAndConfirmed) {
     engine.Repair();
     ASSERT_TRUE(pulse.Answers()) << "pactl info does not reach the started daemon";
 
-    e2e::BusySink busy(pulse);
+    BusySink busy(pulse);
     ASSERT_TRUE(busy.Settled());
     const std::vector<std::int32_t> listed = stopped.Listed();
     TRepairCount count =
@@ -213,7 +241,7 @@ TEST_F(EngineScanPulse, TheTestSoundPlaysOnTheServerAndFailsWithinItsBoundWithou
     ASSERT_GT(ChimeLength(), 0ms);
 
     StartDaemon();
-    std::optional<e2e::BusySink> busy(std::in_place, pulse);
+    std::optional<BusySink> busy(std::in_place, pulse);
     ASSERT_TRUE(busy->Settled());
     auto started = Clock::now();
     EXPECT_NE(sndPlaySoundA("Ding", SND_SYNC), 0);
@@ -290,7 +318,7 @@ TEST_F(EngineScanPulse, RecordsTheTimeAScanTakesBeyondItsSound) {
                        static_cast<int>(beyond[beyond.size() / 2]));
     };
     {
-        e2e::BusySink busy(pulse);
+        BusySink busy(pulse);
         ASSERT_TRUE(busy.Settled());
         measure("busy_sink");
     }

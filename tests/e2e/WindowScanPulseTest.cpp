@@ -11,6 +11,7 @@
 #include "controls/OEUnitPageControlEx.h"
 #include "controls/PNGExtra.h"
 #include "controls/VirtualDrawTree.h"
+#include "support/BusySink.h"
 #include "support/PrivatePulse.h"
 
 #include <QApplication>
@@ -98,7 +99,7 @@ TEST_F(WindowScanPulse, AMutedQuietSinkIsListedFixedAndCounted) {
     StartDaemon();
     ASSERT_EQ(pulse.Pactl({"set-sink-mute", "@DEFAULT_SINK@", "1"}).exitCode, 0);
     ASSERT_EQ(pulse.Pactl({"set-sink-volume", "@DEFAULT_SINK@", "20%"}).exitCode, 0);
-    e2e::BusySink busy(pulse);
+    testing_support::BusySink busy(pulse);
     ASSERT_TRUE(busy.Settled());
     MakeWindow(50ms);
 
@@ -128,7 +129,7 @@ TEST_F(WindowScanPulse, AKilledDaemonIsListedStartedByFixAndCounted) {
 
     // Once Fix has started the daemon, a stream keeps its sink busy, as a desktop's would, so
     // the test sound played again plays at once.
-    std::optional<e2e::BusySink> busy;
+    std::optional<testing_support::BusySink> busy;
     QTimer watch;
     watch.setInterval(50);
     QObject::connect(&watch, &QTimer::timeout, [&] {

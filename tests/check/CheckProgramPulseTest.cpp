@@ -1,0 +1,335 @@
+// The built tonemender-check against a PulseAudio daemon of the test's own: what it prints and
+// how it exits for a muted quiet sink and for a server that is not running, what --fix leaves
+// behind as pactl sees it, its JSON, and an interrupt in the middle of a scan.
+#include "support/BusySink.h"
+#include "support/PrivatePulse.h"
+
+#include <chrono>
+#include <csignal>
+#include <cstdlib>
+#include <fcntl.h>
+#include <filesystem>
+#include <fstream>
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+#include <optional>
+#include <spawn.h>
+#include <sstream>
+#include <string>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <thread>
+#include <vector>
+
+extern char** environ;
+
+namespace {
+
+using namespace std::chrono_literals;
+using testing::HasSubstr;
+using testing::Not;
+using testing_support::BusySink;
+using testing_support::CommandResult;
+using testing_support::PrivatePulse;
+using testing_support::RunCommand;
+using testing_support::ScratchDir;
+using Clock = std::chrono::steady_clock;
+
+std::string CheckProgram() {
+    const char* program = std::getenv("TONEMENDER_CHECK");
+    return program != nullptr ? program : "";
+}
+
+class ScopedUnset {
+public:
+    explicit ScopedUnset(const char* name) : name_(name) {
+        if (const char* old = std::getenv(name)) {
+            old_ = old;
+        }
+        unsetenv(name);
+    }
+    ~ScopedUnset() {
+        if (old_) {
+            setenv(name_, old_->c_str(), 1);
+        }
+    }
+    ScopedUnset(const ScopedUnset&) = delete;
+    ScopedUnset& operator=(const ScopedUnset&) = delete;
+
+private:
+    const char* name_;
+    std::optional<std::string> old_;
+};
+
+// Whether the lines appear in the output in this order (each after the one before).
+bool InOrder(const std::string& output, const std::vector<std::string>& lines) {
+    std::size_t from = 0;
+    for (const std::string& line : lines) {
+        const std::size_t at = output.find(line, from);
+        if (at == std::string::npos) {
+            return false;
+        }
+        from = at + line.size();
+    }
+    return true;
+}
+
+class CheckProgramPulse : public testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_FALSE(CheckProgram().empty()) << "TONEMENDER_CHECK names the program";
+        // Nothing may start the daemon behind the test's back but the program's own repair.
+        std::filesystem::path config = pulse.Environment().at("HOME");
+        config /= ".config/pulse";
+        std::filesystem::create_directories(config);
+        std::ofstream(config / "client.conf") << "autospawn = no\n";
+        // The daemon the repair starts: the same null sink, with a quiet low-latency stream on
+        // it so that it plays like a sink in use rather than an idle one.
+        std::ofstream(config / "default.pa")
+            << "load-module module-native-protocol-unix\n"
+               "load-module module-null-sink sink_name=tm_null\n"
+               "set-default-sink tm_null\n"
+               "load-module module-null-source source_name=tm_quiet\n"
+               "load-module module-loopback source=tm_quiet sink=tm_null latency_msec=20\n";
+        MakeSettlingStarter();
+        pulse.ApplyToProcess();
+    }
+
+    // A null sink only takes up a stream's latency after its first 2-second cycle, which a
+    // real sink does not have; the test sound played inside that cycle would overrun its grace.
+    // So `pulseaudio --start`, as the repair runs it, returns once the sink is past it: the
+    // real daemon with the real arguments, only the return is held back.
+    void MakeSettlingStarter() {
+        const std::string bin = scratch.Path() + "/bin";
+        std::filesystem::create_directories(bin);
+        const std::string starter = bin + "/pulseaudio";
+        std::ofstream(starter)
+            << "#!/bin/sh\n"
+               "/usr/bin/pulseaudio \"$@\"; rc=$?\n"
+               "case \" $* \" in *\" --start \"*)\n"
+               "  for i in $(seq 100); do\n"
+               "    pactl list sinks 2>/dev/null | grep -Eq 'Latency: [0-9]{1,5} usec' && break\n"
+               "    sleep 0.05\n"
+               "  done;;\n"
+               "esac\n"
+               "exit $rc\n";
+        chmod(starter.c_str(), 0755);
+        const char* path = std::getenv("PATH");
+        searchPath = bin + ":" + (path != nullptr ? path : "/usr/bin:/bin");
+    }
+
+    void StartDaemon() {
+        std::string error;
+        ASSERT_TRUE(pulse.Start(&error)) << error;
+    }
+
+    CommandResult Check(std::vector<std::string> arguments, std::string path = "") {
+        arguments.insert(arguments.begin(), CheckProgram());
+        CommandResult result =
+            RunCommand(arguments, {{"PATH", path.empty() ? searchPath : path}}, 60000);
+        // Under the sanitizer builds a fault ends the program with 1, which is also an answer.
+        EXPECT_THAT(result.output, Not(HasSubstr("Sanitizer"))) << result.output;
+        EXPECT_THAT(result.output, Not(HasSubstr("runtime error:"))) << result.output;
+        return result;
+    }
+
+    ScratchDir scratch{"tm-check"};
+    PrivatePulse pulse;
+    std::string searchPath;
+    // No session bus: the service is the daemon itself, and the user manager of whoever runs
+    // the tests is never touched.
+    ScopedUnset bus{"DBUS_SESSION_BUS_ADDRESS"};
+};
+
+TEST_F(CheckProgramPulse, AMutedQuietSinkIsReportedThenFixed) {
+    StartDaemon();
+    ASSERT_EQ(pulse.Pactl({"set-sink-mute", "@DEFAULT_SINK@", "1"}).exitCode, 0);
+    ASSERT_EQ(pulse.Pactl({"set-sink-volume", "@DEFAULT_SINK@", "20%"}).exitCode, 0);
+    BusySink busy(pulse);
+    ASSERT_TRUE(busy.Settled());
+
+    const CommandResult found = Check({});
+    EXPECT_EQ(found.exitCode, 1) << found.output;
+    EXPECT_TRUE(InOrder(found.output,
+                        {"Start Scan\n", "Checking default audio device...\n",
+                         "Checking audio device volume...\n", "Checking audio service status...\n",
+                         "Scan complete\n", "Problems found (2)\n", "  Audio device muted\n",
+                         "    Unmute the audio device to play sound\n", "    Detected, Not Fix\n",
+                         "  Low audio device volume\n", "    Increase the audio device volume\n"}))
+        << found.output;
+    EXPECT_THAT(found.output, Not(HasSubstr("Sound playing not functioning")));
+    EXPECT_THAT(found.output, Not(HasSubstr("ALSA lib"))) << "the library's own lines stay out";
+    EXPECT_EQ(pulse.SinkMuted(), true) << "a check alone changes nothing";
+
+    const CommandResult fixed = Check({"--fix"});
+    EXPECT_EQ(fixed.exitCode, 0) << fixed.output;
+    EXPECT_THAT(fixed.output, HasSubstr("\nSuccessfully fixed 2 problems.\n"));
+    EXPECT_EQ(pulse.SinkMuted(), false);
+    EXPECT_EQ(pulse.SinkVolume(), 32768);
+
+    const CommandResult again = Check({});
+    EXPECT_EQ(again.exitCode, 0) << again.output;
+    EXPECT_THAT(again.output, HasSubstr("\nYour computer sound works fine.\n"));
+}
+
+TEST_F(CheckProgramPulse, JsonCarriesTheFindingsAndTheRepair) {
+    StartDaemon();
+    ASSERT_EQ(pulse.Pactl({"set-sink-mute", "@DEFAULT_SINK@", "1"}).exitCode, 0);
+    ASSERT_EQ(pulse.Pactl({"set-sink-volume", "@DEFAULT_SINK@", "20%"}).exitCode, 0);
+    BusySink busy(pulse);
+    ASSERT_TRUE(busy.Settled());
+
+    const CommandResult found = Check({"--json"});
+    EXPECT_EQ(found.exitCode, 1);
+    nlohmann::json json;
+    ASSERT_NO_THROW(json = nlohmann::json::parse(found.output)) << found.output;
+    ASSERT_EQ(json["findings"].size(), 2u) << found.output;
+    EXPECT_EQ(json["findings"][0]["id"], "TEXT_VD_05");
+    EXPECT_EQ(json["findings"][0]["title"], "Audio device muted");
+    EXPECT_EQ(json["findings"][1]["id"], "TEXT_VD_06");
+    EXPECT_EQ(json["scan"]["master_volume"], pulse.SinkVolume().value_or(-1));
+    EXPECT_EQ(json["scan"]["master_muted"], true);
+    EXPECT_EQ(json["scan"]["sound_played"], true);
+    EXPECT_EQ(json["exit_code"], 1);
+    EXPECT_FALSE(json.contains("repair"));
+
+    const CommandResult fixed = Check({"--fix", "--json"});
+    EXPECT_EQ(fixed.exitCode, 0);
+    ASSERT_NO_THROW(json = nlohmann::json::parse(fixed.output)) << fixed.output;
+    EXPECT_EQ(json["repair"]["performed"], true);
+    EXPECT_EQ(json["repair"]["listed"], 2);
+    EXPECT_EQ(json["repair"]["fixed"], 2);
+    EXPECT_EQ(json["repair"]["message"], "Successfully fixed 2 problems.");
+    EXPECT_EQ(json["findings"][0]["fixed"], true);
+    EXPECT_EQ(json["findings"][1]["fixed"], true);
+    EXPECT_EQ(json["exit_code"], 0);
+}
+
+TEST_F(CheckProgramPulse, AServerThatIsNotRunningIsReportedThenStarted) {
+    StartDaemon();
+    pulse.Kill();
+    ASSERT_FALSE(pulse.Answers());
+
+    const CommandResult found = Check({});
+    EXPECT_EQ(found.exitCode, 1) << found.output;
+    EXPECT_TRUE(InOrder(found.output,
+                        {"Problems found (2)\n", "  One or more audio service isn't running\n",
+                         "    Start required audio services\n", "    Detected, Not Run\n",
+                         "  Sound playing not functioning\n"}))
+        << found.output;
+    EXPECT_FALSE(pulse.Answers()) << "a check alone starts nothing";
+
+    const CommandResult fixed = Check({"--fix"});
+    EXPECT_EQ(fixed.exitCode, 0) << fixed.output;
+    EXPECT_THAT(fixed.output, HasSubstr("Successfully fixed 2 problems.\n"));
+    EXPECT_TRUE(pulse.Answers()) << "pactl info reaches the daemon the repair started";
+}
+
+TEST_F(CheckProgramPulse, WithNoSoundServerInstalledTheRepairSaysWhatRemains) {
+    StartDaemon();
+    pulse.Kill();
+    // Nothing on the search path: neither PulseAudio nor PipeWire is installed, as far as the
+    // program can tell, and without a user manager there is nothing that could start one.
+    const std::string empty = scratch.Path() + "/empty";
+    std::filesystem::create_directories(empty);
+
+    const CommandResult fixed = Check({"--fix"}, empty);
+    EXPECT_EQ(fixed.exitCode, 1) << fixed.output;
+    EXPECT_TRUE(InOrder(fixed.output,
+                        {"Problems found (2)\n", "  One or more audio service isn't running\n",
+                         "  Sound playing not functioning\n",
+                         "Fixed 0 of 2 problems. The remaining ones need your attention.\n",
+                         "  One or more audio service isn't running\n", "    Detected, Not Run\n",
+                         "  Sound playing not functioning\n"}))
+        << fixed.output;
+    EXPECT_FALSE(pulse.Answers());
+}
+
+TEST_F(CheckProgramPulse, BadArgumentsGetTheUsageAndExitCodeTwo) {
+    const CommandResult bad = Check({"--frobnicate"});
+    EXPECT_EQ(bad.exitCode, 2);
+    EXPECT_EQ(bad.output.rfind("tonemender-check: unknown option '--frobnicate'\nUsage: ", 0), 0u)
+        << bad.output;
+
+    const CommandResult help = Check({"--help"});
+    EXPECT_EQ(help.exitCode, 0);
+    EXPECT_EQ(help.output.rfind("Usage: tonemender-check [--fix] [--json]\n", 0), 0u);
+    EXPECT_THAT(help.output, Not(HasSubstr("Start Scan"))) << "no scan runs";
+}
+
+// The program in the background with its output in a file, for signalling it mid-run.
+class Background {
+public:
+    Background(const std::string& program, const std::string& output) {
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_addopen(&actions, 1, output.c_str(), O_WRONLY | O_CREAT, 0600);
+        posix_spawn_file_actions_adddup2(&actions, 1, 2);
+        char* argv[] = {const_cast<char*>(program.c_str()), nullptr};
+        if (posix_spawn(&pid_, program.c_str(), &actions, nullptr, argv, environ) != 0) {
+            pid_ = -1;
+        }
+        posix_spawn_file_actions_destroy(&actions);
+    }
+    ~Background() {
+        if (pid_ > 0) {
+            kill(pid_, SIGKILL);
+            waitpid(pid_, nullptr, 0);
+        }
+    }
+    Background(const Background&) = delete;
+    Background& operator=(const Background&) = delete;
+
+    pid_t Pid() const { return pid_; }
+
+    // The exit code, or nullopt when it has not ended by the deadline or ended by a signal.
+    std::optional<int> Wait(std::chrono::milliseconds limit) {
+        const auto deadline = Clock::now() + limit;
+        while (Clock::now() < deadline) {
+            int status = 0;
+            if (waitpid(pid_, &status, WNOHANG) == pid_) {
+                pid_ = -1;
+                return WIFEXITED(status) ? std::optional(WEXITSTATUS(status)) : std::nullopt;
+            }
+            std::this_thread::sleep_for(10ms);
+        }
+        return std::nullopt;
+    }
+
+private:
+    pid_t pid_ = -1;
+};
+
+std::string ReadAll(const std::string& file) {
+    std::ifstream in(file);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+TEST_F(CheckProgramPulse, CtrlCDuringTheScanEndsItCleanly) {
+    StartDaemon();
+    // The idle null sink keeps the test sound going for seconds: time to interrupt it.
+    const std::string output = scratch.Path() + "/out.txt";
+    setenv("PATH", searchPath.c_str(), 1);
+    Background check(CheckProgram(), output);
+    ASSERT_GT(check.Pid(), 0);
+    const auto deadline = Clock::now() + 10s;
+    while (ReadAll(output).find("Checking default audio device...") == std::string::npos &&
+           Clock::now() < deadline) {
+        std::this_thread::sleep_for(10ms);
+    }
+    ASSERT_THAT(ReadAll(output), HasSubstr("Checking default audio device..."));
+
+    const auto interrupted = Clock::now();
+    kill(check.Pid(), SIGINT);
+    const std::optional<int> code = check.Wait(5s);
+    EXPECT_EQ(code, 130) << ReadAll(output);
+    EXPECT_LT(Clock::now() - interrupted, 3500ms) << "the sound in progress is bounded";
+    EXPECT_THAT(ReadAll(output), HasSubstr("tonemender-check: interrupted\n"));
+    EXPECT_THAT(ReadAll(output), Not(HasSubstr("Problems found")));
+    EXPECT_THAT(ReadAll(output), Not(HasSubstr("Sanitizer")));
+}
+
+} // namespace
