@@ -1,8 +1,5 @@
 #pragma once
-// The engine the window creates and binds. For now the stand-in; the real engine replaces it by
-// including engine/OEUnitVolumeFixer.h here instead and linking tm_engine into tm_app.
+// The engine the window creates and binds.
 
-#include "app/EngineStandIn.h"
-
-using engine_standin::TOEVolumeFixer;
-using engine_standin::TSCANRESULT;
+#include "engine/OEUnitVolumeFixer.h"
+#include "engine/ProblemCatalogue.h"

@@ -1,6 +1,7 @@
 #include "app/uMain.h"
 
 #include "app/Application.h"
+#include "app/ConfigText.h"
 #include "app/ErrorReport.h"
 #include "app/FormLayout.h"
 #include "app/ProcessDefaults.h"
@@ -23,16 +24,12 @@
 #include <QLabel>
 #include <QShowEvent>
 #include <string>
+#include <utility>
 
-namespace {
+TOEM_FORM::TOEM_FORM(QWidget* parent) : TOEM_FORM(TFormSettings{}, parent) {}
 
-std::string ReadConfigText(const std::string& path) {
-    return ConfigerInstance().ReadText(path, '#');
-}
-
-} // namespace
-
-TOEM_FORM::TOEM_FORM(QWidget* parent) : QWidget(parent) {
+TOEM_FORM::TOEM_FORM(TFormSettings settings, QWidget* parent)
+    : QWidget(parent), settings_(std::move(settings)) {
     // A dialog-like frame: fixed size, minimise and close but no maximise.
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
@@ -76,7 +73,7 @@ void TOEM_FORM::FormCreate(QObject*) {
     for (int i = 0; i < OEM_FORM_TAB_0->PageCount(); ++i) {
         OEM_FORM_TAB_0->Pages(i)->SetTabVisible(false);
     }
-    Engine = std::make_unique<TOEVolumeFixer>();
+    Engine = std::make_unique<TOEVolumeFixer>(settings_.Engine);
     LoadConfiguration();
     LoadPictures();
     // The busy marker walks down the report rows, so it lives on the list's client area.
@@ -120,16 +117,14 @@ void TOEM_FORM::LoadImageButtons() {
 
 void TOEM_FORM::WriteVersionLabel() {
     Guarded([this] {
-        const std::string pattern =
-            ReadConfigText("form1#frame1#RES#OEM_FORM_TAB_0_TTS_0_LAB_1#text");
-        // An empty pattern formats to nothing; it is no error to have no configuration.
-        const std::string text =
-            pattern.empty() ? std::string() : SafeFormat(pattern, {OwnFileVersionText()});
+        const std::string text = FormatConfigText(
+            "form1#frame1#RES#OEM_FORM_TAB_0_TTS_0_LAB_1#text", {OwnFileVersionText()});
         OEM_FORM_TAB_0_TTS_0_LAB_1->setText(QString::fromStdString(text));
     });
 }
 
 void TOEM_FORM::BindEngine() {
+    boundEngine_ = Engine.get();
     Engine->OnStateChange = [this](DWORD Code, TSCANRESULT* Result) { StateChange(Code, Result); };
     // The scan worker's routine reports its errors through the general error report too.
     Engine->OnWorkerError = [](std::exception_ptr error) { ReportException(error); };
@@ -151,16 +146,9 @@ void TOEM_FORM::FormDestroy(QObject*) {
 }
 
 void TOEM_FORM::XTabChange(TTabSheetEx* Page) {
-    PreparePage(static_cast<SmallInt>(Page != nullptr ? Page->PageIndex() : -1));
-}
-
-void TOEM_FORM::StateChange(DWORD, TSCANRESULT*) {
-    // The scan flow's reactions to the engine's notifications are not wired in yet; the
-    // stand-in engine never sends any.
-}
-
-void TOEM_FORM::XBtnClick(QObject*) {
-    // The buttons' actions belong to the scan flow, which is not wired in yet.
+    // A page whose preparation fails (a drawn item that cannot be drawn) is reported and shown
+    // as far as it got; whoever switched to it goes on - a start still starts the scan.
+    Guarded([&] { PreparePage(static_cast<SmallInt>(Page != nullptr ? Page->PageIndex() : -1)); });
 }
 
 LRESULT TOEM_FORM::WndProc(UINT Message, WPARAM wParam, LPARAM lParam) {
@@ -174,30 +162,6 @@ LRESULT TOEM_FORM::WndProc(UINT Message, WPARAM wParam, LPARAM lParam) {
     default:
         return DefWindowProcA(Handle(), Message, wParam, lParam);
     }
-}
-
-void TOEM_FORM::ShowPage(SmallInt Index) {
-    OEM_FORM_TAB_0->SetActivePageIndex(Index);
-}
-
-void TOEM_FORM::PreparePage(SmallInt Index) {
-    if (Index == kWelcomePage) {
-        PrepareWelcomeControls();
-    }
-    if (OnPreparePage) {
-        OnPreparePage(Index);
-    }
-}
-
-void TOEM_FORM::PrepareWelcomeControls() {
-    OEM_FORM_TAB_0_TTS_1_BTN_0->SetCaption(ReadConfigText("form1#frame2#RES#TEXT_BUTTON_00#text"));
-    OEM_FORM_TAB_0_TTS_2_BTN_0->SetCaption(ReadConfigText("form1#frame3#RES#TEXT_BUTTON_01#text"));
-    TOEXLabel* link = OEM_FORM_TAB_0_TTS_0_LAB_0;
-    const QString text =
-        QString::fromStdString(ReadConfigText("form1#frame1#RES#OEM_FORM_TAB_0_TTS_0_LAB_0#text"));
-    link->setText(text);
-    link->setToolTip(text);
-    link->SetURL(ReadConfigText("form1#frame1#RES#OEM_FORM_TAB_0_TTS_0_LAB_0#site"));
 }
 
 void TOEM_FORM::BringToFront(const platform::ActivationRequest& request) {
@@ -226,8 +190,26 @@ void TOEM_FORM::showEvent(QShowEvent* event) {
 }
 
 void TOEM_FORM::closeEvent(QCloseEvent* event) {
+    if (closeDeferrals_ > 0) {
+        closePending_ = true;
+        event->ignore();
+        return;
+    }
     // From here on nothing sent to the window reaches it; a worker waiting in a send goes on.
     messageTarget_->Close();
     SetErrorReportChannel(nullptr);
     event->accept();
+}
+
+TOEM_FORM::CloseDeferral::CloseDeferral(TOEM_FORM& form) : form_(form) {
+    ++form_.closeDeferrals_;
+}
+
+TOEM_FORM::CloseDeferral::~CloseDeferral() {
+    if (--form_.closeDeferrals_ == 0 && form_.closePending_) {
+        form_.closePending_ = false;
+        // The nested loop that held the close back has ended; closing now only hides the
+        // window and lets the worker and the application's loop go.
+        Guarded([this] { form_.close(); });
+    }
 }

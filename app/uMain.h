@@ -2,7 +2,9 @@
 // The main window: the one window of the program, a fixed-size frame holding the tab-less page
 // container with the welcome, scanning and report pages. Its controls are made as the form
 // lays them out (FormLayout.cpp); what it loads when it is created, how it is shown and closed,
-// and the two private messages through which the scan worker reaches it are here.
+// and the two private messages through which the scan worker reaches it are in uMain.cpp; what
+// the user sees of a scan and a repair (the buttons, the engine's notifications, the repair
+// walk) in uMainFlow.cpp; the switching and preparing of pages in uMainPages.cpp.
 
 #include "app/WindowEngine.h"
 #include "config/Picture.h"
@@ -12,9 +14,11 @@
 
 #include <QWidget>
 #include <array>
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <vector>
 
 class QLabel;
 class TImage;
@@ -39,10 +43,20 @@ constexpr SmallInt kReportPage = 2;
 
 constexpr int kRowIconCount = 5;
 
+// What a window can be made with besides the defaults; tests shorten the waits.
+struct TFormSettings {
+    // The worker's wait after each check's result, so the user can read it.
+    std::chrono::milliseconds HoldSpan{4000};
+    // How long the repair's busy marker stays on each report row.
+    std::chrono::milliseconds RowWalkSpan{3000};
+    TVolumeFixerSettings Engine;
+};
+
 class TOEM_FORM : public QWidget {
 public:
     // Makes the controls, then runs FormCreate.
     explicit TOEM_FORM(QWidget* parent = nullptr);
+    explicit TOEM_FORM(TFormSettings settings, QWidget* parent = nullptr);
     // Runs FormDestroy, then the controls go.
     ~TOEM_FORM() override;
 
@@ -91,8 +105,14 @@ public:
 
     void ShowPage(SmallInt Index);
     void PreparePage(SmallInt Index);
+    // "Your computer sound works fine.", returning when the user closed the box.
+    void ShowNoProblems();
+    // Repairs, walks the busy marker down the report rows, and checks each listed problem
+    // again: what the re-check confirms fixed. The list, the Fix button and the marker are
+    // back as they were on every way out.
+    TRepairCount RunRepair();
 
-    // What the scan flow adds to a page's preparation, after the window's own part.
+    // Told of every page preparation, as it begins (tests watch the pages prepared).
     std::function<void(SmallInt Index)> OnPreparePage;
 
     // The handle SendMessageA takes; messages sent to it run WndProc on the window's thread.
@@ -106,16 +126,59 @@ public:
 
 protected:
     void showEvent(QShowEvent* event) override;
+    // While the repair walks or one of the flow's message boxes is open, a close waits until
+    // that has ended: the window never goes from under a nested event loop.
     void closeEvent(QCloseEvent* event) override;
 
 private:
+    // Holds a close back while it lives; the last one to go carries out the close it held.
+    class CloseDeferral {
+    public:
+        explicit CloseDeferral(TOEM_FORM& form);
+        ~CloseDeferral();
+        CloseDeferral(const CloseDeferral&) = delete;
+        CloseDeferral& operator=(const CloseDeferral&) = delete;
+
+    private:
+        TOEM_FORM& form_;
+    };
+
     void LoadConfiguration();
     void LoadPictures();
     void LoadImageButtons();
     void WriteVersionLabel();
     void BindEngine();
-    void PrepareWelcomeControls();
 
+    // Pages (uMainPages.cpp).
+    void PrepareWelcomeControls();
+    void FitLinkLabel();
+    void DrawPageItems(SmallInt Index, TImage* overlay);
+    void LoadRowIcons();
+    void DrawReportHeading();
+    const TGraphic* RowIcon(int slot) const;
+
+    // The scan and the repair (uMainFlow.cpp).
+    bool CarryToWindow(std::function<void()> task);
+    void ScanEnded();
+    void SendScanEndPage(SmallInt Page);
+    void StartClicked();
+    void SocialClicked();
+    void CancelClicked();
+    void FixClicked();
+    int FlowMessageBox(const std::string& text, UINT flags);
+
+    const TFormSettings settings_;
     std::unique_ptr<platform::MessageTarget> messageTarget_;
     bool formShown_ = false;
+    // The engine the worker's notifications come from; set before the first scan and valid
+    // until the engine has joined its worker, unlike Engine, which FormDestroy clears first.
+    TOEVolumeFixer* boundEngine_ = nullptr;
+    // Above 0 while the window's thread is serving the worker's last notification (under the
+    // "works fine" box, say): a new scan must not start then - it would wait for that worker,
+    // which waits for us. Only touched on the window's thread.
+    int servingScanEnd_ = 0;
+    // The order keys of the rows on the report, first row first, for judging the repair.
+    std::vector<std::int32_t> listedKeys_;
+    int closeDeferrals_ = 0;
+    bool closePending_ = false;
 };

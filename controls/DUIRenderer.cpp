@@ -110,37 +110,6 @@ std::string DUIListPath(int pageIndex) {
     return "form1#frame" + std::to_string(pageIndex + 1) + "#DUI";
 }
 
-TDUIOverlay::TDUIOverlay() = default;
-TDUIOverlay::~TDUIOverlay() = default;
-
-TCanvas& TDUIOverlay::Canvas(QSize size) {
-    if (!canvas_) {
-        if (size.width() > 0 && size.height() > 0) {
-            bitmap_ = QImage(size, QImage::Format_RGB32);
-            bitmap_.fill(Qt::white);
-        }
-        canvas_ = std::make_unique<TCanvas>(bitmap_);
-    }
-    return *canvas_;
-}
-
-QImage TDUIOverlay::TransparentImage() const {
-    if (bitmap_.isNull()) {
-        return {};
-    }
-    QImage shown = bitmap_.convertToFormat(QImage::Format_ARGB32);
-    const QRgb key = shown.pixel(0, shown.height() - 1) | 0xFF000000u;
-    for (int y = 0; y < shown.height(); ++y) {
-        auto* line = reinterpret_cast<QRgb*>(shown.scanLine(y));
-        for (int x = 0; x < shown.width(); ++x) {
-            if ((line[x] | 0xFF000000u) == key) {
-                line[x] = 0;
-            }
-        }
-    }
-    return shown;
-}
-
 void DrawDUIPage(TDUIOverlay& overlay, QSize overlaySize, const TRect& clientRect,
                  TOEConfiger& configuration, const std::string& listPath) {
     TCanvas& canvas = overlay.Canvas(overlaySize);

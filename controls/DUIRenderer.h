@@ -8,10 +8,9 @@
 
 #include "config/Canvas.h"
 #include "config/OEUnitConfig.h"
+#include "controls/DUIOverlay.h"
 
-#include <QImage>
 #include <QSize>
-#include <memory>
 #include <string>
 
 // The item rectangle the items place themselves by. There is one for the whole program, shared
@@ -29,34 +28,6 @@ void DrawDUIItem(TCanvas& canvas, TOEConfiger& configuration, const std::string&
 // The item list of a page of the main window: "form1#frame<k + 1>#DUI", or empty for an index
 // that is no page.
 std::string DUIListPath(int pageIndex);
-
-// A page's overlay picture and the canvas that draws into it. The bitmap is made on first use
-// and kept, and so is the canvas with its font: the font one activation leaves is where the
-// next one starts.
-class TDUIOverlay {
-public:
-    TDUIOverlay();
-    ~TDUIOverlay();
-    TDUIOverlay(const TDUIOverlay&) = delete;
-    TDUIOverlay& operator=(const TDUIOverlay&) = delete;
-
-    // The canvas, making the bitmap at size (white) the first time. Later calls keep the bitmap
-    // as it is, whatever size they name. A size with no pixels gives a canvas that draws
-    // nothing.
-    TCanvas& Canvas(QSize size);
-    // Null before the first use.
-    TCanvas* ExistingCanvas() { return canvas_.get(); }
-    bool HasBitmap() const { return canvas_ != nullptr; }
-    const QImage& Bitmap() const { return bitmap_; }
-
-    // The bitmap as the page shows it: every pixel of the colour found at its bottom-left
-    // corner made fully transparent (white, as nothing is drawn there). Null before first use.
-    QImage TransparentImage() const;
-
-private:
-    QImage bitmap_;
-    std::unique_ptr<TCanvas> canvas_;
-};
 
 // Draws a page's items into its overlay: the overlay made at overlaySize on first use, the
 // window's client rectangle filled white on it (as far as it reaches), then DrawDUIItem for

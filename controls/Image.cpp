@@ -45,8 +45,8 @@ void TImage::SetTransparent(bool value) {
 
 void TImage::SetGraphic(const TGraphic& graphic) {
     timer_.stop();
-    canvas_.reset();
-    bitmap_ = QImage();
+    overlay_.reset();
+    transparentBitmap_ = QImage();
     graphic_ = graphic;
     frames_.clear();
     for (std::size_t i = 0; i < graphic_.FrameCount(); ++i) {
@@ -64,17 +64,25 @@ void TImage::Clear() {
     SetGraphic(TGraphic());
 }
 
-TCanvas& TImage::Canvas() {
-    if (!canvas_) {
+TDUIOverlay& TImage::Overlay() {
+    if (!overlay_) {
         timer_.stop();
         graphic_ = TGraphic();
         frames_.clear();
         frame_ = 0;
-        bitmap_ = QImage(std::max(width(), 1), std::max(height(), 1), QImage::Format_RGB32);
-        bitmap_.fill(Qt::white);
-        canvas_ = std::make_unique<TCanvas>(bitmap_);
+        overlay_ = std::make_unique<TDUIOverlay>();
+        overlay_->Canvas(QSize(std::max(width(), 1), std::max(height(), 1)));
     }
-    return *canvas_;
+    return *overlay_;
+}
+
+TCanvas& TImage::Canvas() {
+    return *Overlay().ExistingCanvas();
+}
+
+const QImage& TImage::Bitmap() const {
+    static const QImage none;
+    return overlay_ ? overlay_->Bitmap() : none;
 }
 
 int TImage::FrameDelay(std::size_t frame) const {
@@ -125,19 +133,10 @@ void TImage::hideEvent(QHideEvent* event) {
 }
 
 const QImage& TImage::TransparentBitmap() {
-    if (transparentBitmap_.isNull() || transparentKey_ != bitmap_.cacheKey()) {
-        transparentKey_ = bitmap_.cacheKey();
-        transparentBitmap_ =
-            QImage(bitmap_.width(), bitmap_.height(), QImage::Format_ARGB32_Premultiplied);
-        const QRgb clear = bitmap_.pixel(0, bitmap_.height() - 1) | 0xFF000000u;
-        for (int y = 0; y < bitmap_.height(); ++y) {
-            const auto* from = reinterpret_cast<const QRgb*>(bitmap_.constScanLine(y));
-            auto* to = reinterpret_cast<QRgb*>(transparentBitmap_.scanLine(y));
-            for (int x = 0; x < bitmap_.width(); ++x) {
-                const QRgb opaque = from[x] | 0xFF000000u;
-                to[x] = opaque == clear ? 0 : opaque;
-            }
-        }
+    // Made again only when something was drawn since (drawing gives the bitmap a new key).
+    if (transparentBitmap_.isNull() || transparentKey_ != Bitmap().cacheKey()) {
+        transparentKey_ = Bitmap().cacheKey();
+        transparentBitmap_ = overlay_->TransparentImage();
     }
     return transparentBitmap_;
 }
@@ -145,8 +144,8 @@ const QImage& TImage::TransparentBitmap() {
 void TImage::paintEvent(QPaintEvent*) {
     Guarded([this] {
         const QImage* picture = nullptr;
-        if (!bitmap_.isNull()) {
-            picture = transparent_ ? &TransparentBitmap() : &bitmap_;
+        if (!Bitmap().isNull()) {
+            picture = transparent_ ? &TransparentBitmap() : &Bitmap();
         } else if (frame_ < frames_.size()) {
             picture = &frames_[frame_];
         }

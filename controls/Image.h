@@ -1,12 +1,14 @@
 #pragma once
 // TImage: a window-less picture on its parent. It shows either a decoded picture (still, or an
 // animation that plays with its own frame delays while the control is visible) or a bitmap of
-// its own size that the program draws on through Canvas(). Nothing of its own is painted
-// around the picture, so whatever the parent painted shows through; a transparent bitmap also
-// lets the parent through wherever it has the colour of its bottom-left pixel.
+// its own size that the program draws on through Canvas() - the drawn items of a page go into
+// one. Nothing of its own is painted around the picture, so whatever the parent painted shows
+// through; a transparent bitmap also lets the parent through wherever it has the colour of its
+// bottom-left pixel.
 
 #include "config/Canvas.h"
 #include "config/Picture.h"
+#include "controls/DUIOverlay.h"
 
 #include <QImage>
 #include <QTimer>
@@ -32,13 +34,14 @@ public:
     const TGraphic& Graphic() const { return graphic_; }
     // Drops the picture and the bitmap.
     void Clear();
-    bool Empty() const { return graphic_.Empty() && bitmap_.isNull(); }
+    bool Empty() const { return graphic_.Empty() && Bitmap().isNull(); }
 
-    // The canvas of the control's bitmap, made white at the control's size on first use (the
-    // picture, if any, is dropped then). It lasts as long as the control, and so does its font.
-    // Drawing on it shows with the next repaint.
+    // The control's bitmap and its canvas, made white at the control's size on first use (the
+    // picture, if any, is dropped then). They last as long as the control, and so does the
+    // canvas font. Drawing on it shows with the next repaint.
+    TDUIOverlay& Overlay();
     TCanvas& Canvas();
-    const QImage& Bitmap() const { return bitmap_; }
+    const QImage& Bitmap() const;
 
     // The animation frame on show, and whether the animation is running.
     std::size_t CurrentFrame() const { return frame_; }
@@ -65,8 +68,7 @@ private:
     std::size_t frame_ = 0;
     int passes_ = 0; // whole passes through the animation so far
     QTimer timer_;
-    QImage bitmap_;
-    std::unique_ptr<TCanvas> canvas_;
+    std::unique_ptr<TDUIOverlay> overlay_; // null while the control shows a picture
     QImage transparentBitmap_;
     qint64 transparentKey_ = 0;
 };

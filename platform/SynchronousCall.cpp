@@ -7,6 +7,20 @@
 
 namespace platform {
 
+namespace {
+
+// Qt hands a queued call to the window's thread behind a lock of its own, which a thread
+// sanitiser cannot see inside the uninstrumented Qt library. This one is taken by the sender
+// while the call is made and by whoever runs or discards the call before anything of it is
+// read, so the hand-over is visible; it is held only for those moments. Recursive: the
+// sender's own copies of the call are made and dropped while it holds the lock.
+std::recursive_mutex& HandOverLock() {
+    static std::recursive_mutex lock;
+    return lock;
+}
+
+} // namespace
+
 class SynchronousCaller::Channel {
 public:
     Channel(QObject* context, ErrorHandler onError)
@@ -22,6 +36,15 @@ public:
 private:
     struct Ticket {
         bool done = false;
+    };
+
+    // What a queued call carries across. Made under the hand-over lock; its destruction takes
+    // the lock before its parts are touched, also when the call is discarded unrun.
+    struct QueuedCall {
+        std::shared_ptr<Channel> self;
+        std::shared_ptr<Ticket> ticket;
+        Task task;
+        ~QueuedCall() { std::lock_guard handOver(HandOverLock()); }
     };
 
     void RunGuarded(Task& task) noexcept;
@@ -67,23 +90,28 @@ bool SynchronousCaller::Channel::Call(const std::shared_ptr<Channel>& self, Task
     auto ticket = std::make_shared<Ticket>();
     // Posted under our lock, so Close() (which takes it) cannot slip in between the check above
     // and the post.
-    QMetaObject::invokeMethod(
-        context_,
-        [self, ticket, task = std::move(task)]() mutable {
-            {
-                std::lock_guard inner(self->mutex_);
-                if (self->closed_) {
-                    return;
+    {
+        std::lock_guard handOver(HandOverLock());
+        QMetaObject::invokeMethod(
+            context_,
+            [call = QueuedCall{self, ticket, std::move(task)}]() mutable {
+                { std::lock_guard handOver(HandOverLock()); }
+                Channel& channel = *call.self;
+                {
+                    std::lock_guard inner(channel.mutex_);
+                    if (channel.closed_) {
+                        return;
+                    }
                 }
-            }
-            self->RunGuarded(task);
-            {
-                std::lock_guard inner(self->mutex_);
-                ticket->done = true;
-            }
-            self->wake_.notify_all();
-        },
-        Qt::QueuedConnection);
+                channel.RunGuarded(call.task);
+                {
+                    std::lock_guard inner(channel.mutex_);
+                    call.ticket->done = true;
+                }
+                channel.wake_.notify_all();
+            },
+            Qt::QueuedConnection);
+    }
     wake_.wait(lock, [&] { return ticket->done || closed_; });
     return ticket->done;
 }

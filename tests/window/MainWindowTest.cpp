@@ -214,6 +214,8 @@ TEST(MainWindow, ShowPageMessageTakesTheLowSixteenBitsAsSigned) {
         SCOPED_TRACE(c.wParam);
         FormUnderTest t;
         t.Show();
+        // A report with a row stays on its page (an empty one goes back to the welcome page).
+        AddResultRow(*t.form->OEM_FORM_TAB_0_TTS_2_VDT_0, 0, "Title", 0, nullptr, "", "", "");
         t.prepared.clear();
         EXPECT_EQ(SendMessageA(t.form->Handle(), WM_SHOWPAGE, c.wParam, 0), 0);
         EXPECT_EQ(t.form->OEM_FORM_TAB_0->ActivePageIndex(), c.page);
@@ -292,6 +294,7 @@ TEST(MainWindow, ProgressSentFromAnotherThreadIsHandledOnTheWindowThreadWhileThe
 TEST(MainWindow, RestoringFromMinimisedKeepsThePageAndDoesNotShowAgain) {
     FormUnderTest t;
     t.Show();
+    AddResultRow(*t.form->OEM_FORM_TAB_0_TTS_2_VDT_0, 0, "Title", 0, nullptr, "", "", "");
     t.form->ShowPage(kReportPage);
     t.prepared.clear();
     t.form->showMinimized();

@@ -1,0 +1,16 @@
+// The flow tests run with the application object as the program makes it: titled, its fonts
+// and the general error report installed.
+
+#include "app/Application.h"
+
+#include <QApplication>
+#include <gtest/gtest.h>
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    InitialiseApplication();
+    // Tests close windows; that must not end the application's event handling.
+    QApplication::setQuitOnLastWindowClosed(false);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
