@@ -32,3 +32,13 @@ if(XDAMAGE_FOUND)
 else()
   message(STATUS "bench_startup needs libx11-dev and libxdamage-dev: not built")
 endif()
+
+# The report runs through once, briefly: every figure must come out (none is held to its
+# target here - the machine running the tests is no measuring machine).
+if(TONEMENDER_TESTS AND TARGET bench_startup)
+  add_test(NAME bench_report_runs
+    COMMAND ${PROJECT_SOURCE_DIR}/bench/report --no-build --build-dir ${CMAKE_BINARY_DIR}
+            --out ${CMAKE_CURRENT_BINARY_DIR}/report-check --runs 1 --scans 1 --repetitions 1)
+  set_tests_properties(bench_report_runs PROPERTIES
+    LABELS bench RESOURCE_LOCK pulseaudio TIMEOUT 400)
+endif()
