@@ -11,8 +11,8 @@ packages=(
   libpulse-dev libsqlite3-dev libfreetype-dev libfontconfig-dev
   # the Tahoma faces, and a sans fallback
   fonts-wine fonts-dejavu-core fontconfig
-  # tests and benchmarks
-  libgtest-dev libgmock-dev libbenchmark-dev nlohmann-json3-dev
+  # tests and benchmarks (X11 and DAMAGE: the start-up benchmark watches the screen)
+  libgtest-dev libgmock-dev libbenchmark-dev nlohmann-json3-dev libx11-dev libxdamage-dev
   # fuzzing (the fuzz preset)
   clang libclang-rt-14-dev
   # real peers for the end-to-end tests

@@ -1,0 +1,405 @@
+// Start-up to the first painted window, and resident memory once the window is up and idle, of
+// a program against a baseline, measured from outside the same way for both: nothing in either
+// program knows it is being watched.
+//
+//   bench_startup [--runs N] [--log FILE] PROGRAM BASELINE
+//
+// Needs an X display of its own (DISPLAY) with the DAMAGE extension and no other client drawing
+// on it. A damage record on the root window reports every drawing operation on the screen; the
+// clock runs from just before the program is started until the first operation that draws
+// into the program's mapped window. Then, once the process has used no processor time for
+// half a second, VmRSS is read from /proc and the program is asked to end (SIGTERM).
+// The two programs run in turn, program then baseline, after one warm-up run of each; the
+// ratios are taken pair by pair and their median printed, so a machine that slows down or
+// speeds up between runs moves both sides of a pair alike.
+
+#include "BenchPulse.h"
+#include "support/Command.h"
+
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <X11/extensions/Xdamage.h>
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <fstream>
+#include <optional>
+#include <poll.h>
+#include <set>
+#include <sstream>
+#include <string>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using namespace std::chrono_literals;
+
+struct Options {
+    int runs = 7;
+    std::string log = "/dev/null";
+    std::string program;
+    std::string baseline;
+};
+
+std::optional<Options> ParseOptions(int argc, char** argv) {
+    Options options;
+    std::vector<std::string> programs;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (arg == "--runs" && i + 1 < argc) {
+            char* end = nullptr;
+            const long runs = std::strtol(argv[++i], &end, 10);
+            if (end == argv[i] || *end != '\0' || runs < 1 || runs > 100) {
+                return std::nullopt;
+            }
+            options.runs = static_cast<int>(runs);
+        } else if (arg == "--log" && i + 1 < argc) {
+            options.log = argv[++i];
+        } else if (!arg.empty() && arg[0] != '-') {
+            programs.push_back(arg);
+        } else {
+            return std::nullopt;
+        }
+    }
+    if (programs.size() != 2) {
+        return std::nullopt;
+    }
+    options.program = programs[0];
+    options.baseline = programs[1];
+    return options;
+}
+
+struct RunResult {
+    bool ok = false;
+    std::string error;
+    double firstPaintMs = 0;
+    long rssKib = 0;
+    long anonKib = 0;  // of which the process's own memory (heap, pictures, stacks)
+    long fileKib = 0;  // of which mapped files (libraries, fonts)
+    bool idle = false; // the process did settle before its memory was read
+    int colours = 0;   // distinct colours in the window right after its first paint
+};
+
+double Median(std::vector<double> values) {
+    if (values.empty()) {
+        return 0;
+    }
+    std::sort(values.begin(), values.end());
+    const std::size_t mid = values.size() / 2;
+    return values.size() % 2 != 0 ? values[mid] : (values[mid - 1] + values[mid]) / 2;
+}
+
+// The processor time the process (all its threads) has used, in clock ticks.
+std::optional<long long> CpuTicks(pid_t pid) {
+    std::ifstream in("/proc/" + std::to_string(pid) + "/stat");
+    std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    // The command name is in parentheses and may hold blanks: count fields after its end.
+    const std::size_t close = text.rfind(')');
+    if (close == std::string::npos) {
+        return std::nullopt;
+    }
+    std::istringstream fields(text.substr(close + 2));
+    std::string field;
+    long long utime = 0, stime = 0;
+    // Fields 3 to 13 come before utime (14) and stime (15).
+    for (int index = 3; index <= 15 && fields >> field; ++index) {
+        if (index == 14) {
+            utime = std::atoll(field.c_str());
+        } else if (index == 15) {
+            stime = std::atoll(field.c_str());
+        }
+    }
+    return utime + stime;
+}
+
+// A "Name:   1234 kB" line of /proc/PID/status.
+std::optional<long> StatusKib(pid_t pid, const std::string& name) {
+    std::ifstream in("/proc/" + std::to_string(pid) + "/status");
+    std::string line;
+    while (std::getline(in, line)) {
+        if (line.rfind(name + ":", 0) == 0) {
+            return std::atol(line.c_str() + name.size() + 1);
+        }
+    }
+    return std::nullopt;
+}
+
+bool Exited(pid_t pid) {
+    int status = 0;
+    return waitpid(pid, &status, WNOHANG) == pid;
+}
+
+void EndProcess(pid_t pid) {
+    kill(pid, SIGTERM);
+    const auto deadline = Clock::now() + 10s;
+    while (Clock::now() < deadline) {
+        if (Exited(pid)) {
+            return;
+        }
+        std::this_thread::sleep_for(10ms);
+    }
+    kill(pid, SIGKILL);
+    waitpid(pid, nullptr, 0);
+}
+
+class Observer {
+public:
+    Observer() : display_(XOpenDisplay(nullptr)) {
+        if (display_ == nullptr) {
+            return;
+        }
+        // A window that goes between its map and our look at it fails that request; Xlib's
+        // default would end the benchmark for it. The failed call returns 0 and is handled.
+        XSetErrorHandler([](Display*, XErrorEvent*) { return 0; });
+        int errorBase = 0;
+        if (!XDamageQueryExtension(display_, &damageEventBase_, &errorBase)) {
+            return;
+        }
+        root_ = DefaultRootWindow(display_);
+        XSelectInput(display_, root_, SubstructureNotifyMask);
+        XDamageCreate(display_, root_, XDamageReportRawRectangles);
+        XSync(display_, False);
+        ready_ = true;
+    }
+    ~Observer() {
+        if (display_ != nullptr) {
+            XCloseDisplay(display_);
+        }
+    }
+    Observer(const Observer&) = delete;
+    Observer& operator=(const Observer&) = delete;
+
+    bool Ready() const { return ready_; }
+
+    RunResult Run(const std::string& program, const std::string& log) {
+        RunResult result;
+        Drain();
+        const auto started = Clock::now();
+        const pid_t pid = fork();
+        if (pid < 0) {
+            result.error = "fork failed";
+            return result;
+        }
+        if (pid == 0) {
+            const int out = open(log.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0600);
+            const int none = open("/dev/null", O_RDONLY);
+            if (out >= 0 && none >= 0) {
+                dup2(none, 0);
+                dup2(out, 1);
+                dup2(out, 2);
+            }
+            execl(program.c_str(), program.c_str(), static_cast<char*>(nullptr));
+            _exit(127);
+        }
+
+        std::optional<XRectangle> window;
+        Window windowId = 0;
+        std::optional<Clock::time_point> painted;
+        const auto deadline = started + 30s;
+        while (!painted && Clock::now() < deadline) {
+            pollfd fd{ConnectionNumber(display_), POLLIN, 0};
+            poll(&fd, 1, 20);
+            while (!painted && XPending(display_) > 0) {
+                XEvent event;
+                XNextEvent(display_, &event);
+                if (event.type == MapNotify && event.xmap.event == root_) {
+                    XWindowAttributes attributes;
+                    if (XGetWindowAttributes(display_, event.xmap.window, &attributes)) {
+                        window = XRectangle{static_cast<short>(attributes.x),
+                                            static_cast<short>(attributes.y),
+                                            static_cast<unsigned short>(attributes.width),
+                                            static_cast<unsigned short>(attributes.height)};
+                        windowId = event.xmap.window;
+                    }
+                } else if (event.type == damageEventBase_ + XDamageNotify && window) {
+                    const auto& damage = reinterpret_cast<const XDamageNotifyEvent&>(event);
+                    if (Overlaps(damage.area, *window)) {
+                        painted = Clock::now();
+                    }
+                }
+            }
+            if (!painted && Exited(pid)) {
+                result.error = "ended before it painted a window";
+                return result;
+            }
+        }
+        if (!painted) {
+            kill(pid, SIGKILL);
+            waitpid(pid, nullptr, 0);
+            result.error = "no painted window within 30 s";
+            return result;
+        }
+        result.firstPaintMs = std::chrono::duration<double, std::milli>(*painted - started).count();
+        result.colours = CountColours(windowId);
+
+        result.idle = WaitUntilIdle(pid);
+        const std::optional<long> rss = StatusKib(pid, "VmRSS");
+        result.anonKib = StatusKib(pid, "RssAnon").value_or(0);
+        result.fileKib = StatusKib(pid, "RssFile").value_or(0);
+        EndProcess(pid);
+        if (!rss) {
+            result.error = "no VmRSS";
+            return result;
+        }
+        result.rssKib = *rss;
+        result.ok = true;
+        return result;
+    }
+
+private:
+    static bool Overlaps(const XRectangle& a, const XRectangle& b) {
+        return a.x < b.x + b.width && b.x < a.x + a.width && a.y < b.y + b.height &&
+               b.y < a.y + a.height;
+    }
+
+    // Everything left from the run before (its window going away) is not this run's.
+    void Drain() {
+        XSync(display_, False);
+        while (XPending(display_) > 0) {
+            XEvent event;
+            XNextEvent(display_, &event);
+        }
+    }
+
+    // Up to 4096 distinct colours; a first frame of one colour is an empty window.
+    int CountColours(Window window) {
+        XWindowAttributes attributes;
+        if (!XGetWindowAttributes(display_, window, &attributes)) {
+            return 0;
+        }
+        XImage* image = XGetImage(display_, window, 0, 0, static_cast<unsigned>(attributes.width),
+                                  static_cast<unsigned>(attributes.height), AllPlanes, ZPixmap);
+        if (image == nullptr) {
+            return 0;
+        }
+        std::set<unsigned long> colours;
+        for (int y = 0; y < image->height && colours.size() < 4096; ++y) {
+            for (int x = 0; x < image->width; ++x) {
+                colours.insert(XGetPixel(image, x, y));
+            }
+        }
+        XDestroyImage(image);
+        return static_cast<int>(colours.size());
+    }
+
+    // Settled: no processor time used over half a second. A process that keeps busy is read
+    // after 5 s all the same, and the result says so.
+    static bool WaitUntilIdle(pid_t pid) {
+        std::optional<long long> last = CpuTicks(pid);
+        int quiet = 0;
+        const auto deadline = Clock::now() + 5s;
+        while (Clock::now() < deadline) {
+            std::this_thread::sleep_for(100ms);
+            const std::optional<long long> now = CpuTicks(pid);
+            if (!now) {
+                return false;
+            }
+            quiet = (last && *now == *last) ? quiet + 1 : 0;
+            last = now;
+            if (quiet >= 5) {
+                return true;
+            }
+        }
+        return false;
+    }
+
+    Display* display_ = nullptr;
+    Window root_ = 0;
+    int damageEventBase_ = 0;
+    bool ready_ = false;
+};
+
+void PrintRun(int index, const char* side, const RunResult& run) {
+    if (!run.ok) {
+        std::printf("run %d %s failed: %s\n", index, side, run.error.c_str());
+    } else {
+        std::printf("run %d %s first_paint_ms=%.1f rss_kib=%ld anon_kib=%ld file_kib=%ld "
+                    "colours=%d%s\n",
+                    index, side, run.firstPaintMs, run.rssKib, run.anonKib, run.fileKib,
+                    run.colours, run.idle ? "" : " (not idle)");
+    }
+    std::fflush(stdout);
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    const std::optional<Options> options = ParseOptions(argc, argv);
+    if (!options) {
+        std::fprintf(stderr, "usage: bench_startup [--runs N] [--log FILE] PROGRAM BASELINE\n");
+        return 2;
+    }
+    if (std::getenv("DISPLAY") == nullptr) {
+        std::fprintf(stderr, "bench_startup: no DISPLAY\n");
+        return 2;
+    }
+    // The program unpacks its pictures into temporary files that it never deletes, as designed:
+    // into a folder of ours, removed at the end.
+    testing_support::ScratchDir temp("tm-bench-startup");
+    setenv("TMPDIR", temp.Path().c_str(), 1);
+    // Both programs open the mixer's sound server on start; they get the same private one.
+    BenchPulse pulse;
+    if (!pulse.Started()) {
+        std::fprintf(stderr, "bench_startup: no private sound server: %s\n", pulse.Error().c_str());
+        return 2;
+    }
+    setenv("QT_QPA_PLATFORM", "xcb", 1);
+
+    Observer observer;
+    if (!observer.Ready()) {
+        std::fprintf(stderr, "bench_startup: cannot open the display, or it lacks DAMAGE\n");
+        return 2;
+    }
+
+    // The first start of each fills the caches (files, fonts) the later ones find filled.
+    PrintRun(0, "program", observer.Run(options->program, options->log));
+    PrintRun(0, "baseline", observer.Run(options->baseline, options->log));
+
+    std::vector<double> paintProgram, paintBaseline, paintRatio;
+    std::vector<double> rssProgram, rssBaseline, rssRatio;
+    std::vector<double> anonProgram, anonBaseline, fileProgram, fileBaseline;
+    int failures = 0;
+    for (int i = 1; i <= options->runs; ++i) {
+        const RunResult program = observer.Run(options->program, options->log);
+        PrintRun(i, "program", program);
+        const RunResult baseline = observer.Run(options->baseline, options->log);
+        PrintRun(i, "baseline", baseline);
+        if (!program.ok || !baseline.ok) {
+            ++failures;
+            continue;
+        }
+        paintProgram.push_back(program.firstPaintMs);
+        paintBaseline.push_back(baseline.firstPaintMs);
+        paintRatio.push_back(program.firstPaintMs / baseline.firstPaintMs);
+        rssProgram.push_back(static_cast<double>(program.rssKib));
+        rssBaseline.push_back(static_cast<double>(baseline.rssKib));
+        rssRatio.push_back(static_cast<double>(program.rssKib) /
+                           static_cast<double>(baseline.rssKib));
+        anonProgram.push_back(static_cast<double>(program.anonKib));
+        anonBaseline.push_back(static_cast<double>(baseline.anonKib));
+        fileProgram.push_back(static_cast<double>(program.fileKib));
+        fileBaseline.push_back(static_cast<double>(baseline.fileKib));
+    }
+    if (paintRatio.empty()) {
+        std::fprintf(stderr, "bench_startup: no run pair succeeded\n");
+        return 1;
+    }
+    std::printf("first_paint_ms program=%.1f baseline=%.1f ratio=%.3f pairs=%zu\n",
+                Median(paintProgram), Median(paintBaseline), Median(paintRatio), paintRatio.size());
+    std::printf("rss_kib program=%.0f baseline=%.0f ratio=%.3f pairs=%zu\n", Median(rssProgram),
+                Median(rssBaseline), Median(rssRatio), rssRatio.size());
+    std::printf("rss_parts_kib program_anon=%.0f program_file=%.0f baseline_anon=%.0f "
+                "baseline_file=%.0f\n",
+                Median(anonProgram), Median(fileProgram), Median(anonBaseline),
+                Median(fileBaseline));
+    return failures == 0 ? 0 : 1;
+}

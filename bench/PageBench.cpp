@@ -1,0 +1,132 @@
+// What preparing each of the main window's pages costs: what runs each time a page becomes the
+// active one (its captions, its drawn items, the report's heading), on a shown window with the
+// shipped configuration. The report page is prepared with the two rows a muted, quiet sink
+// gives - a report without rows would open the "works fine" box, which waits for the user.
+// The scanning page's first preparation also loads the report's icons; it is measured on a
+// fresh window each time.
+
+#include "BenchPulse.h"
+#include "app/Application.h"
+#include "app/ConfigText.h"
+#include "app/MessageBox.h"
+#include "app/uMain.h"
+#include "controls/OEUnitPageControlEx.h"
+#include "controls/ReportRows.h"
+#include "controls/VirtualDrawTree.h"
+#include "engine/ProblemCatalogue.h"
+#include "support/Command.h"
+
+#include <QApplication>
+#include <atomic>
+#include <benchmark/benchmark.h>
+#include <cstdlib>
+#include <memory>
+
+namespace {
+
+std::atomic<int> unexpectedBoxes{0};
+
+void ShowForBench(TOEM_FORM& form) {
+    form.show();
+    QApplication::processEvents();
+}
+
+void AddFoundRows(TOEM_FORM& form) {
+    for (std::int32_t key : {2, 1}) {
+        const TProblemEntry* problem = ProblemByOrderKey(key);
+        if (problem == nullptr) {
+            continue;
+        }
+        AddResultRow(*form.OEM_FORM_TAB_0_TTS_2_VDT_0, 0, ReadConfigText(problem->TitlePath), 0,
+                     nullptr, ReadConfigText(problem->DescriptionPath),
+                     ReadConfigText(problem->StatusPath), ReadConfigText(problem->OutcomePath));
+    }
+}
+
+// Made on first use, gone before the application object is.
+std::unique_ptr<TOEM_FORM> sharedForm;
+
+TOEM_FORM& SharedForm() {
+    if (!sharedForm) {
+        sharedForm = std::make_unique<TOEM_FORM>();
+        ShowForBench(*sharedForm);
+        // The scanning page once, so its report icons are in place as in any later scan.
+        sharedForm->ShowPage(kScanningPage);
+        AddFoundRows(*sharedForm);
+    }
+    return *sharedForm;
+}
+
+void BM_PreparePage(benchmark::State& state) {
+    TOEM_FORM& form = SharedForm();
+    const auto page = static_cast<SmallInt>(state.range(0));
+    form.ShowPage(page);
+    QApplication::processEvents();
+    const int boxesBefore = unexpectedBoxes.load();
+    for (auto _ : state) {
+        form.PreparePage(page);
+    }
+    if (unexpectedBoxes.load() != boxesBefore) {
+        state.SkipWithError("a message box opened while preparing the page");
+    }
+    // The repaints the preparation scheduled are the window's next paint, not part of this.
+    QApplication::processEvents();
+}
+BENCHMARK(BM_PreparePage)
+    ->ArgName("page")
+    ->Arg(kWelcomePage)
+    ->Arg(kScanningPage)
+    ->Arg(kReportPage)
+    ->Unit(benchmark::kMicrosecond);
+
+void BM_PrepareScanningPageFirstTime(benchmark::State& state) {
+    for (auto _ : state) {
+        state.PauseTiming();
+        auto form = std::make_unique<TOEM_FORM>();
+        ShowForBench(*form);
+        state.ResumeTiming();
+        form->PreparePage(kScanningPage);
+        state.PauseTiming();
+        form.reset();
+        QApplication::processEvents();
+        state.ResumeTiming();
+    }
+}
+BENCHMARK(BM_PrepareScanningPageFirstTime)->Unit(benchmark::kMicrosecond)->Iterations(10);
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (std::getenv("QT_QPA_PLATFORM") == nullptr) {
+        setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    }
+    // The pictures the window unpacks land in a folder of ours, removed at the end.
+    testing_support::ScratchDir temp("tm-bench-pages");
+    setenv("TMPDIR", temp.Path().c_str(), 1);
+    // The window's engine opens the mixer: against a sound server of our own.
+    BenchPulse pulse;
+    if (!pulse.Started()) {
+        std::fprintf(stderr, "bench_pages: no private sound server: %s\n", pulse.Error().c_str());
+        return 2;
+    }
+
+    int qtArgc = 1;
+    char name[] = "bench_pages";
+    char* qtArgv[] = {name, nullptr};
+    QApplication application(qtArgc, qtArgv);
+    InitialiseApplication();
+    SetMessageBoxAnswerer([](const std::string&, const std::string&, UINT) {
+        ++unexpectedBoxes;
+        return IDOK;
+    });
+
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv)) {
+        return 1;
+    }
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    sharedForm.reset();
+    SetMessageBoxAnswerer({});
+    return 0;
+}
