@@ -1,5 +1,5 @@
-// The window tests need the application object as the program makes it: titled, with its fonts
-// and the general error report installed. It lives for the whole run.
+// The window and flow tests need the application object as the program makes it: titled, with
+// its fonts and the general error report installed. It lives for the whole run.
 
 #include "app/Application.h"
 
