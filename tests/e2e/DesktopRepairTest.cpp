@@ -223,6 +223,12 @@ TEST_F(DesktopRepair, AMutedQuietSinkIsFoundAndFixedWithTheMouse) {
 
     // The window, once it is up on the screen.
     std::vector<WindowId> windows = desktop.VisibleWindowsOf(program->Pid(), 60000);
+    if (windows.empty() && program->WaitForExit(0ms) == 0) {
+        // The one-instance rule sends a second start of the same file home at once.
+        FAIL() << "the program ended without a window: is " << TONEMENDER_PROGRAM
+               << " running already?\n"
+               << program->Output();
+    }
     ASSERT_EQ(windows.size(), 1u) << "windows shown: " << windows.size() << "\n"
                                   << desktop.LastOutput() << program->Output();
     const WindowId window = windows.front();
