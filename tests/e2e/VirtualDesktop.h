@@ -2,8 +2,7 @@
 // A desktop of the test's own: an Xvfb server on a display number it picks itself (so parallel
 // tests never share one), openbox managing the windows, and the X tools a person's hands and
 // eyes become - xdotool to find windows and click, xprop and xwininfo to ask whose a window is
-// and where,
-// ImageMagick's import to take a screenshot. Everything it starts ends with it.
+// and where, ImageMagick's import to take a screenshot. Everything it starts ends with it.
 
 #include "RunningProgram.h"
 #include "support/Command.h"
