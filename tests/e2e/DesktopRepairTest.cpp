@@ -14,7 +14,6 @@
 #include "RunningProgram.h"
 #include "ScreenReading.h"
 #include "VirtualDesktop.h"
-#include "app/Application.h"
 #include "app/ConfigText.h"
 #include "app/MessageBox.h"
 #include "app/uMain.h"
@@ -27,7 +26,6 @@
 #include "support/BusySink.h"
 #include "support/PrivatePulse.h"
 
-#include <QApplication>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
@@ -384,11 +382,3 @@ TEST_F(DesktopRepair, AMutedQuietSinkIsFoundAndFixedWithTheMouse) {
 }
 
 } // namespace
-
-int main(int argc, char** argv) {
-    QApplication app(argc, argv);
-    InitialiseApplication();
-    QApplication::setQuitOnLastWindowClosed(false);
-    testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
-}

@@ -4,7 +4,6 @@
 // offscreen and its message boxes are answered here.
 
 #include "PulseScene.h"
-#include "app/Application.h"
 #include "app/MessageBox.h"
 #include "app/uMain.h"
 #include "controls/OEUnitButtonEx.h"
@@ -14,7 +13,6 @@
 #include "support/BusySink.h"
 #include "support/PrivatePulse.h"
 
-#include <QApplication>
 #include <QTest>
 #include <QTimer>
 #include <gmock/gmock.h>
@@ -148,11 +146,3 @@ TEST_F(WindowScanPulse, AKilledDaemonIsListedStartedByFixAndCounted) {
 }
 
 } // namespace
-
-int main(int argc, char** argv) {
-    QApplication app(argc, argv);
-    InitialiseApplication();
-    QApplication::setQuitOnLastWindowClosed(false);
-    testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
-}
