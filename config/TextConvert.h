@@ -10,3 +10,6 @@
 
 std::u16string NarrowToWide(std::string_view narrow);
 std::string WideToNarrow(std::u16string_view wide);
+
+// Appends one code point, encoded as UTF-8, to a narrow text.
+void AppendUtf8(std::string& out, char32_t code);
