@@ -3,6 +3,7 @@
 // behind as pactl sees it, its JSON, and an interrupt in the middle of a scan.
 #include "support/BusySink.h"
 #include "support/PrivatePulse.h"
+#include "support/ScopedUnset.h"
 
 #include <chrono>
 #include <csignal>
@@ -41,26 +42,7 @@ std::string CheckProgram() {
     return program != nullptr ? program : "";
 }
 
-class ScopedUnset {
-public:
-    explicit ScopedUnset(const char* name) : name_(name) {
-        if (const char* old = std::getenv(name)) {
-            old_ = old;
-        }
-        unsetenv(name);
-    }
-    ~ScopedUnset() {
-        if (old_) {
-            setenv(name_, old_->c_str(), 1);
-        }
-    }
-    ScopedUnset(const ScopedUnset&) = delete;
-    ScopedUnset& operator=(const ScopedUnset&) = delete;
-
-private:
-    const char* name_;
-    std::optional<std::string> old_;
-};
+using testing_support::ScopedUnset;
 
 // Whether the lines appear in the output in this order (each after the one before).
 bool InOrder(const std::string& output, const std::vector<std::string>& lines) {

@@ -8,6 +8,7 @@
 #include "platform/WaveFile.h"
 #include "support/BusySink.h"
 #include "support/PrivatePulse.h"
+#include "support/ScopedUnset.h"
 
 #include <QCoreApplication>
 #include <algorithm>
@@ -99,26 +100,7 @@ private:
     bool ended_ = false;
 };
 
-class ScopedUnset {
-public:
-    explicit ScopedUnset(const char* name) : name_(name) {
-        if (const char* old = std::getenv(name)) {
-            old_ = old;
-        }
-        unsetenv(name);
-    }
-    ~ScopedUnset() {
-        if (old_) {
-            setenv(name_, old_->c_str(), 1);
-        }
-    }
-    ScopedUnset(const ScopedUnset&) = delete;
-    ScopedUnset& operator=(const ScopedUnset&) = delete;
-
-private:
-    const char* name_;
-    std::optional<std::string> old_;
-};
+using testing_support::ScopedUnset;
 
 std::chrono::milliseconds ChimeLength() {
     HMODULE own = GetModuleHandleA(nullptr);

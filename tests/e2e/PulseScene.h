@@ -4,24 +4,14 @@
 // test's back, and no session bus.
 
 #include "support/PrivatePulse.h"
+#include "support/ScopedUnset.h"
 
 #include <optional>
 #include <string>
 
 namespace e2e {
 
-// An environment variable left out for an object's lifetime.
-class ScopedUnset {
-public:
-    explicit ScopedUnset(const char* name);
-    ~ScopedUnset();
-    ScopedUnset(const ScopedUnset&) = delete;
-    ScopedUnset& operator=(const ScopedUnset&) = delete;
-
-private:
-    const char* name_;
-    std::optional<std::string> old_;
-};
+using testing_support::ScopedUnset;
 
 // The daemon must never be started behind a test's back by a client library: autospawn off in
 // the daemon's own HOME.
