@@ -14,7 +14,6 @@
 // speeds up between runs moves both sides of a pair alike.
 
 #include "BenchPulse.h"
-#include "support/Command.h"
 
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
@@ -342,14 +341,9 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "bench_startup: no DISPLAY\n");
         return 2;
     }
-    // The program unpacks its pictures into temporary files that it never deletes, as designed:
-    // into a folder of ours, removed at the end.
-    testing_support::ScratchDir temp("tm-bench-startup");
-    setenv("TMPDIR", temp.Path().c_str(), 1);
     // Both programs open the mixer's sound server on start; they get the same private one.
-    BenchPulse pulse;
-    if (!pulse.Started()) {
-        std::fprintf(stderr, "bench_startup: no private sound server: %s\n", pulse.Error().c_str());
+    BenchPulse pulse("bench_startup");
+    if (!pulse.Ready()) {
         return 2;
     }
     setenv("QT_QPA_PLATFORM", "xcb", 1);

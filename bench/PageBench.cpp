@@ -14,7 +14,6 @@
 #include "controls/ReportRows.h"
 #include "controls/VirtualDrawTree.h"
 #include "engine/ProblemCatalogue.h"
-#include "support/Command.h"
 
 #include <QApplication>
 #include <atomic>
@@ -100,13 +99,9 @@ int main(int argc, char** argv) {
     if (std::getenv("QT_QPA_PLATFORM") == nullptr) {
         setenv("QT_QPA_PLATFORM", "offscreen", 1);
     }
-    // The pictures the window unpacks land in a folder of ours, removed at the end.
-    testing_support::ScratchDir temp("tm-bench-pages");
-    setenv("TMPDIR", temp.Path().c_str(), 1);
     // The window's engine opens the mixer: against a sound server of our own.
-    BenchPulse pulse;
-    if (!pulse.Started()) {
-        std::fprintf(stderr, "bench_pages: no private sound server: %s\n", pulse.Error().c_str());
+    BenchPulse pulse("bench_pages");
+    if (!pulse.Ready()) {
         return 2;
     }
 

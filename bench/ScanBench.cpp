@@ -23,7 +23,6 @@
 #include "platform/Sound.h"
 #include "platform/WaveFile.h"
 #include "support/BusySink.h"
-#include "support/Command.h"
 
 #include <QApplication>
 #include <QEventLoop>
@@ -160,12 +159,9 @@ int main(int argc, char** argv) {
     if (std::getenv("QT_QPA_PLATFORM") == nullptr) {
         setenv("QT_QPA_PLATFORM", "offscreen", 1);
     }
-    // What the window unpacks (pictures, the registry script) lands in a folder of ours.
-    testing_support::ScratchDir temp("tm-bench-scan");
-    setenv("TMPDIR", temp.Path().c_str(), 1);
-    BenchPulse pulse;
-    if (!pulse.Started()) {
-        std::fprintf(stderr, "bench_scan: no private sound server: %s\n", pulse.Error().c_str());
+    // What the window unpacks (pictures, the registry script) lands in the benchmark's folder.
+    BenchPulse pulse("bench_scan");
+    if (!pulse.Ready()) {
         return 2;
     }
     testing_support::PrivatePulse& daemon = pulse.Daemon();
