@@ -17,6 +17,7 @@ packages=(
   clang libclang-rt-14-dev
   # real peers for the end-to-end tests
   pulseaudio pulseaudio-utils alsa-utils libasound2-plugins
+  pipewire pipewire-pulse wireplumber dbus
   xvfb xauth xdotool imagemagick openbox x11-utils
   # checking the installed desktop entry
   desktop-file-utils
