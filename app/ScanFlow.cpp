@@ -4,26 +4,6 @@
 
 namespace {
 
-// The status line each check's start shows; the results leave the line as it was.
-const char* StatusPathOf(DWORD code) {
-    switch (code) {
-    case 0:
-        return "form1#frame2#RES#SCAN_STATUS_00#text";
-    case 2:
-        return "form1#frame2#RES#SCAN_STATUS_01#text";
-    case 3:
-        return "form1#frame2#RES#SCAN_STATUS_02#text";
-    case 4:
-        return "form1#frame2#RES#SCAN_STATUS_03#text";
-    case 5:
-        return "form1#frame2#RES#SCAN_STATUS_04#text";
-    case 6:
-        return "form1#frame2#RES#SCAN_STATUS_05#text";
-    default:
-        return nullptr;
-    }
-}
-
 void Collect(TScanFlowState& state, const TProblemEntry& entry, const TConfigText& text) {
     TRESULTNODE node;
     node.Title = text(entry.TitlePath);

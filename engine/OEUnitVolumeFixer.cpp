@@ -4,8 +4,10 @@
 #include "config/MemoryStream.h"
 #include "config/OEUnitResource.h"
 #include "engine/DeviceCallback.h"
+#include "engine/DeviceStatus.h"
 #include "platform/Shell.h"
 #include "platform/Sound.h"
+#include "platform/SoundDevices.h"
 #include "platform/TempFiles.h"
 
 #include <cstdio>
@@ -36,6 +38,43 @@ LineReading ReadLine(TAudioMixer& mixer, int line) {
 // The platform answers any nonzero value for true; the record holds -1.
 BOOL PlayTestSound() {
     return sndPlaySoundA(platform::kChimeSoundName, SND_SYNC) != 0 ? -1 : 0;
+}
+
+// Reading the server's devices is one round trip for every list; a server that does not answer
+// within this is taken as not answering.
+constexpr std::chrono::seconds kDeviceStatusBound{2};
+
+// The device status findings, or DeviceStatusChecked 0 when no server answered.
+void ReadDeviceStatus(TSCANRESULT& result) {
+    std::optional<platform::SoundServerState> state =
+        platform::SoundDevicesSlot().Get().Read(kDeviceStatusBound);
+    result.DeviceStatusChecked = state ? -1 : 0;
+    TDeviceStatus status = state ? AssessDeviceStatus(*state) : TDeviceStatus{};
+    result.NoOutputDevice = status.NoOutputDevice ? -1 : 0;
+    result.OutputToDummy = status.OutputToDummy ? -1 : 0;
+    result.OutputSwitchedOff = status.OutputSwitchedOff ? -1 : 0;
+    result.OutputUnplugged = status.OutputUnplugged ? -1 : 0;
+}
+
+// Plans each round on what the server shows now, so a finding that the service's restart
+// already mended is left alone.
+void RepairDeviceStatus() {
+    platform::SoundDevicesBackend& devices = platform::SoundDevicesSlot().Get();
+    for (auto plan : {&PlanCardRepair, &PlanRoutingRepair}) {
+        std::optional<platform::SoundServerState> state = devices.Read(kDeviceStatusBound);
+        if (!state) {
+            return;
+        }
+        std::vector<platform::SoundChange> changes = plan(*state);
+        if (!changes.empty()) {
+            devices.Apply(changes, kDeviceStatusBound);
+        }
+    }
+}
+
+bool DeviceStatusFound(const TSCANRESULT& r) {
+    return r.DeviceStatusChecked != 0 &&
+           (r.OutputToDummy != 0 || r.OutputSwitchedOff != 0 || r.OutputUnplugged != 0);
 }
 
 std::thread StartPlainThread(std::function<void()> body) {
@@ -191,6 +230,19 @@ void TOEVolumeFixer::RunChecks() {
         return;
     }
 
+    Send(ScanCode::DeviceStatusStarted, nullptr);
+    if (Cancelled() || !Gate()) {
+        return;
+    }
+    ReadDeviceStatus(ScanResult);
+    if (Cancelled()) {
+        return;
+    }
+    Send(ScanCode::DeviceStatusDone, result);
+    if (Cancelled()) {
+        return;
+    }
+
     if (Library.LibraryHandle == nullptr) {
         return;
     }
@@ -273,6 +325,10 @@ void TOEVolumeFixer::Repair() {
     if (ScanResult.ServiceState != SERVICE_RUNNING) {
         StartServiceAndWait(kAudioService, nullptr, Settings.ServiceWait);
     }
+    // Before the volume: the mixer follows the default sink, so the new one gets it.
+    if (DeviceStatusFound(ScanResult)) {
+        RepairDeviceStatus();
+    }
     Mixer->SetMixerId(0);
     Mixer->WriteLineVolume(0, -1, kRepairedVolume, kRepairedVolume, 0);
     Mixer->WriteLineVolume(0, 0, kRepairedVolume, kRepairedVolume, 0);
@@ -310,6 +366,9 @@ TSCANRESULT TOEVolumeFixer::Recheck(TCheckSet Checks) {
     if ((Checks & CheckService) != 0) {
         result.ServiceInstalled = IsServiceMissing(kAudioService, nullptr) != 0 ? 0 : -1;
         result.ServiceState = QueryServiceState(kAudioService, nullptr);
+    }
+    if ((Checks & CheckDeviceStatus) != 0) {
+        ReadDeviceStatus(result);
     }
     return result;
 }

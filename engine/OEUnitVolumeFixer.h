@@ -11,8 +11,8 @@
 // Destruction may come at any moment: it stops the worker at its next step (it is never killed
 // half way through one), opens the pause gate, ends a hold at once and joins the worker; once
 // it has begun, no notification is delivered any more. The worker's platform calls are all
-// bounded (the test sound by its length plus 2 s, each mixer call by 2.5 s, the server probe and
-// the session bus by 2 s), so the join is too, provided a handler that is running returns
+// bounded (the test sound by its length plus 2 s, each mixer call by 2.5 s, the server probe,
+// the reading of its devices and the session bus by 2 s), so the join is too, provided a handler that is running returns
 // promptly: the window's handler must give up its pending synchronous calls when the window
 // closes. The engine must not be destroyed from inside its own handler, nor StartScan be called
 // from the window's thread while that thread is serving the previous scan's last notification
@@ -79,8 +79,10 @@ public:
     bool HoldWorker(std::chrono::milliseconds span);
 
     // Reinstalls the audio service when the last scan found it missing, starts it when it was
-    // not running, reopens mixer device 0 (the server may have just come up) and sets both
-    // lines unmuted at half volume. Synchronous; does nothing while a scan runs. Errors in
+    // not running, switches a card back on and routes sound to a real device when the device
+    // status check found that wrong (planned again on what the server shows by then), reopens
+    // mixer device 0 (the server may have just come up) and sets both lines unmuted at half
+    // volume. Synchronous; does nothing while a scan runs. Errors in
     // unpacking the registry script propagate (ProgramError); nothing else is reported.
     void Repair();
 

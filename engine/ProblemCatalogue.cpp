@@ -44,6 +44,32 @@ bool ServiceNotRunning(const TSCANRESULT& r) {
     return r.ServiceState != SERVICE_RUNNING;
 }
 
+bool StatusRead(const TSCANRESULT& r) {
+    return r.DeviceStatusChecked != 0;
+}
+
+bool NoOutputDevice(const TSCANRESULT& r) {
+    return StatusRead(r) && r.NoOutputDevice != 0;
+}
+
+bool OutputToDummy(const TSCANRESULT& r) {
+    return StatusRead(r) && r.OutputToDummy != 0;
+}
+
+bool OutputSwitchedOff(const TSCANRESULT& r) {
+    return StatusRead(r) && r.OutputSwitchedOff != 0;
+}
+
+bool OutputUnplugged(const TSCANRESULT& r) {
+    return StatusRead(r) && r.OutputUnplugged != 0;
+}
+
+// A device finding is gone when the server's devices are read again and it no longer holds.
+template <bool (*Finding)(const TSCANRESULT&)>
+bool DeviceFindingGone(const TSCANRESULT&, const TSCANRESULT& after) {
+    return StatusRead(after) && !Finding(after);
+}
+
 bool SoundPlaysNow(const TSCANRESULT&, const TSCANRESULT& after) {
     return after.SoundPlayed != 0;
 }
@@ -86,7 +112,7 @@ bool RunningNow(const TSCANRESULT&, const TSCANRESULT& after) {
     return after.ServiceState == SERVICE_RUNNING;
 }
 
-constexpr std::array<TProblemEntry, 5> kCatalogue{{
+constexpr std::array<TProblemEntry, 9> kCatalogue{{
     {ScanCode::SoundTestDone, 3, TM_PROBLEM_TEXT("TEXT_VD_04"), TM_PROBLEM_TEXT("TEXT_VD_04#text"),
      TM_PROBLEM_TEXT("TEXT_VD_04#desc"), 2, kDetected, kNotFixed, CheckSound, SoundFails,
      SoundPlaysNow},
@@ -101,11 +127,42 @@ constexpr std::array<TProblemEntry, 5> kCatalogue{{
     {ScanCode::ServiceCheckDone, 4, TM_PROBLEM_TEXT("TEXT_VD_08"),
      TM_PROBLEM_TEXT("TEXT_VD_08#text"), TM_PROBLEM_TEXT("TEXT_VD_08#desc"), 2, kDetected,
      kNotRunning, CheckService, ServiceNotRunning, RunningNow},
+    {ScanCode::DeviceStatusDone, 9, TM_PROBLEM_TEXT("TEXT_VD_10"),
+     TM_PROBLEM_TEXT("TEXT_VD_10#text"), TM_PROBLEM_TEXT("TEXT_VD_10#desc"), 2, kDetected,
+     kNotFixed, CheckDeviceStatus, NoOutputDevice, DeviceFindingGone<NoOutputDevice>},
+    {ScanCode::DeviceStatusDone, 8, TM_PROBLEM_TEXT("TEXT_VD_11"),
+     TM_PROBLEM_TEXT("TEXT_VD_11#text"), TM_PROBLEM_TEXT("TEXT_VD_11#desc"), 1, kDetected,
+     kNotFixed, CheckDeviceStatus, OutputSwitchedOff, DeviceFindingGone<OutputSwitchedOff>},
+    {ScanCode::DeviceStatusDone, 7, TM_PROBLEM_TEXT("TEXT_VD_12"),
+     TM_PROBLEM_TEXT("TEXT_VD_12#text"), TM_PROBLEM_TEXT("TEXT_VD_12#desc"), 1, kDetected,
+     kNotFixed, CheckDeviceStatus, OutputToDummy, DeviceFindingGone<OutputToDummy>},
+    {ScanCode::DeviceStatusDone, 6, TM_PROBLEM_TEXT("TEXT_VD_13"),
+     TM_PROBLEM_TEXT("TEXT_VD_13#text"), TM_PROBLEM_TEXT("TEXT_VD_13#desc"), 0, kDetected,
+     kNotFixed, CheckDeviceStatus, OutputUnplugged, DeviceFindingGone<OutputUnplugged>},
 }};
 
 #undef TM_PROBLEM_TEXT
 
 } // namespace
+
+const char* StatusPathOf(DWORD Code) {
+    switch (Code) {
+    case ScanCode::ScanStarted:
+        return "form1#frame2#RES#SCAN_STATUS_00#text";
+    case ScanCode::SoundTestStarted:
+        return "form1#frame2#RES#SCAN_STATUS_01#text";
+    case ScanCode::MixerCheckStarted:
+        return "form1#frame2#RES#SCAN_STATUS_02#text";
+    case ScanCode::ServiceCheckStarted:
+        return "form1#frame2#RES#SCAN_STATUS_03#text";
+    case ScanCode::DeviceStatusStarted:
+        return "form1#frame2#RES#SCAN_STATUS_04#text";
+    case ScanCode::DeviceCheckStarted:
+        return "form1#frame2#RES#SCAN_STATUS_05#text";
+    default:
+        return nullptr;
+    }
+}
 
 std::span<const TProblemEntry> ProblemCatalogue() {
     return kCatalogue;

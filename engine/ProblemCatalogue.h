@@ -28,8 +28,15 @@ struct TProblemEntry {
     bool (*Gone)(const TSCANRESULT& Found, const TSCANRESULT& After);
 };
 
-// The five entries in table order: playback, muted, low volume, service missing, service not
-// running.
+// The configured status line of a notification that starts the scan or a check, for the window
+// and the console alike; null for the codes that carry a result, for the end and for codes the
+// engine does not send.
+const char* StatusPathOf(DWORD Code);
+
+// The entries in table order: playback, muted, low volume, service missing, service not
+// running, then the device status findings: no output device, output switched off, sound going
+// to the dummy output, speakers or headphones unplugged. The device findings are listed first,
+// a missing output device at the very top: without a device no other repair brings sound back.
 std::span<const TProblemEntry> ProblemCatalogue();
 
 // The entries of that notification code that hold on Result, in table order (so for one code

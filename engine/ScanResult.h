@@ -26,6 +26,13 @@ struct TSCANRESULT {
     // line somebody muted.
     BOOL MasterHasMute = 0;
     BOOL SourceHasMute = 0;
+    // The device status check: -1 when the sound server's devices could be read. The findings
+    // below mean something only then.
+    BOOL DeviceStatusChecked = 0;
+    BOOL NoOutputDevice = 0;
+    BOOL OutputToDummy = 0;
+    BOOL OutputSwitchedOff = 0;
+    BOOL OutputUnplugged = 0;
 };
 
 // The notification codes, in the order a complete scan sends them.
@@ -37,6 +44,8 @@ inline constexpr DWORD MixerCheckStarted = 3;
 inline constexpr DWORD MixerCheckDone = 8;
 inline constexpr DWORD ServiceCheckStarted = 4;
 inline constexpr DWORD ServiceCheckDone = 9;
+inline constexpr DWORD DeviceStatusStarted = 5;
+inline constexpr DWORD DeviceStatusDone = 10;
 inline constexpr DWORD DeviceCheckStarted = 6;
 inline constexpr DWORD DeviceCheckDone = 11;
 inline constexpr DWORD ScanEnded = 1;
@@ -47,6 +56,7 @@ using TCheckSet = unsigned;
 inline constexpr TCheckSet CheckSound = 1;
 inline constexpr TCheckSet CheckMixer = 2;
 inline constexpr TCheckSet CheckService = 4;
+inline constexpr TCheckSet CheckDeviceStatus = 8;
 
 // The value a line is set to by the repair, and the least that is not low.
 inline constexpr std::int32_t kRepairedVolume = 32768;

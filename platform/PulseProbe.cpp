@@ -1,102 +1,40 @@
 #include "platform/PulseProbe.h"
 
-#include <algorithm>
-#include <climits>
-#include <pulse/context.h>
+#include "platform/PulseSession.h"
+
 #include <pulse/introspect.h>
-#include <pulse/mainloop.h>
-#include <pulse/proplist.h>
 
 namespace platform {
 
-namespace {
-
-struct ProbeState {
-    bool done = false;
-    PulseProbeResult result;
-    pa_operation* info = nullptr;
-};
-
-void OnServerInfo(pa_context*, const pa_server_info* info, void* userdata) {
-    auto* state = static_cast<ProbeState*>(userdata);
-    if (info != nullptr && info->server_name != nullptr) {
-        state->result.serverName = info->server_name;
-    }
-    state->done = true;
-}
-
-void OnContextState(pa_context* context, void* userdata) {
-    auto* state = static_cast<ProbeState*>(userdata);
-    switch (pa_context_get_state(context)) {
-    case PA_CONTEXT_READY:
-        // Authenticated and talking: that is what "answers" means. The server's name only says
-        // which server it is.
-        state->result.answers = true;
-        state->info = pa_context_get_server_info(context, &OnServerInfo, state);
-        if (state->info == nullptr) {
-            state->done = true;
-        }
-        break;
-    case PA_CONTEXT_FAILED:
-    case PA_CONTEXT_TERMINATED:
-        state->done = true;
-        break;
-    default:
-        break;
-    }
-}
-
-} // namespace
-
 PulseProbeResult ProbePulseServer(std::chrono::milliseconds bound) {
-    using Clock = std::chrono::steady_clock;
-    const Clock::time_point deadline = Clock::now() + bound;
-
-    pa_mainloop* loop = pa_mainloop_new();
-    if (loop == nullptr) {
-        return {};
+    PulseSession session(PulseSession::Clock::now() + bound);
+    PulseProbeResult result;
+    // Authenticated and talking: that is what "answers" means. The server's name only says
+    // which server it is.
+    if (!session.Connect()) {
+        return result;
     }
-    pa_proplist* properties = pa_proplist_new();
-    pa_proplist_sets(properties, PA_PROP_APPLICATION_NAME, "Tonemender");
-    pa_context* context =
-        pa_context_new_with_proplist(pa_mainloop_get_api(loop), "Tonemender", properties);
-    pa_proplist_free(properties);
-    if (context == nullptr) {
-        pa_mainloop_free(loop);
-        return {};
+    result.answers = true;
+    struct Reply {
+        bool done = false;
+        std::string name;
+    } reply;
+    pa_operation* info = pa_context_get_server_info(
+        session.Context(),
+        [](pa_context*, const pa_server_info* server, void* userdata) {
+            auto* reply = static_cast<Reply*>(userdata);
+            if (server != nullptr && server->server_name != nullptr) {
+                reply->name = server->server_name;
+            }
+            reply->done = true;
+        },
+        &reply);
+    if (info != nullptr) {
+        session.RunUntil([&] { return reply.done; });
+        pa_operation_cancel(info);
+        pa_operation_unref(info);
     }
-
-    ProbeState state;
-    pa_context_set_state_callback(context, &OnContextState, &state);
-    if (pa_context_connect(context, nullptr, PA_CONTEXT_NOAUTOSPAWN, nullptr) < 0) {
-        state.done = true;
-    }
-    while (!state.done) {
-        auto left = std::chrono::duration_cast<std::chrono::microseconds>(deadline - Clock::now());
-        if (left.count() <= 0) {
-            break;
-        }
-        int timeoutUs = static_cast<int>(std::min<long long>(left.count(), INT_MAX));
-        if (pa_mainloop_prepare(loop, timeoutUs) < 0) {
-            break;
-        }
-        if (pa_mainloop_poll(loop) < 0) {
-            break;
-        }
-        if (pa_mainloop_dispatch(loop) < 0) {
-            break;
-        }
-    }
-
-    PulseProbeResult result = state.result;
-    if (state.info != nullptr) {
-        pa_operation_cancel(state.info);
-        pa_operation_unref(state.info);
-    }
-    pa_context_set_state_callback(context, nullptr, nullptr);
-    pa_context_disconnect(context);
-    pa_context_unref(context);
-    pa_mainloop_free(loop);
+    result.serverName = reply.name;
     return result;
 }
 

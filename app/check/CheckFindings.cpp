@@ -2,23 +2,6 @@
 
 #include <algorithm>
 
-const char* StatusPathOf(DWORD Code) {
-    switch (Code) {
-    case ScanCode::ScanStarted:
-        return "form1#frame2#RES#SCAN_STATUS_00#text";
-    case ScanCode::SoundTestStarted:
-        return "form1#frame2#RES#SCAN_STATUS_01#text";
-    case ScanCode::MixerCheckStarted:
-        return "form1#frame2#RES#SCAN_STATUS_02#text";
-    case ScanCode::ServiceCheckStarted:
-        return "form1#frame2#RES#SCAN_STATUS_03#text";
-    case ScanCode::DeviceCheckStarted:
-        return "form1#frame2#RES#SCAN_STATUS_05#text";
-    default:
-        return nullptr;
-    }
-}
-
 const char* StatusPathOfCheck(TCheckSet Check) {
     switch (Check) {
     case CheckSound:
@@ -27,6 +10,8 @@ const char* StatusPathOfCheck(TCheckSet Check) {
         return StatusPathOf(ScanCode::MixerCheckStarted);
     case CheckService:
         return StatusPathOf(ScanCode::ServiceCheckStarted);
+    case CheckDeviceStatus:
+        return StatusPathOf(ScanCode::DeviceStatusStarted);
     default:
         return nullptr;
     }

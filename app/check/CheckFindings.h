@@ -16,10 +16,8 @@
 // A configured text by its path ("form1#frame2#RES#SCAN_STATUS_01#text").
 using TextLookup = std::function<std::string(std::string_view Path)>;
 
-// The configured status line of a notification that starts the scan or a check; null for the
-// codes that carry a result, for the end and for codes the engine does not send.
-const char* StatusPathOf(DWORD Code);
-// The same line for one check run again after a repair (CheckSound, CheckMixer or CheckService).
+// The status line of one check run again after a repair (CheckSound, CheckMixer, CheckService
+// or CheckDeviceStatus).
 const char* StatusPathOfCheck(TCheckSet Check);
 // The line after the last check of a scan.
 inline constexpr const char* kScanCompletePath = "form1#frame2#RES#SCAN_STATUS_06#text";

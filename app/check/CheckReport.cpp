@@ -37,6 +37,13 @@ void WriteScan(JsonWriter& json, const TSCANRESULT& scan) {
     }
     json.Key("service_installed").Bool(IsTrue(scan.ServiceInstalled));
     json.Key("service_state").Number(scan.ServiceState);
+    json.Key("device_status_checked").Bool(IsTrue(scan.DeviceStatusChecked));
+    if (IsTrue(scan.DeviceStatusChecked)) {
+        json.Key("no_output_device").Bool(IsTrue(scan.NoOutputDevice));
+        json.Key("output_switched_off").Bool(IsTrue(scan.OutputSwitchedOff));
+        json.Key("output_to_dummy").Bool(IsTrue(scan.OutputToDummy));
+        json.Key("output_unplugged").Bool(IsTrue(scan.OutputUnplugged));
+    }
     json.Key("known_drivers").BeginArray();
     for (const INSTALDRIVER& driver : scan.Drivers) {
         json.String(driver.HardwareId);

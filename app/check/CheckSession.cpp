@@ -26,6 +26,12 @@ void TakeCheck(TSCANRESULT& into, const TSCANRESULT& from, TCheckSet check) {
     } else if (check == CheckService) {
         into.ServiceInstalled = from.ServiceInstalled;
         into.ServiceState = from.ServiceState;
+    } else if (check == CheckDeviceStatus) {
+        into.DeviceStatusChecked = from.DeviceStatusChecked;
+        into.NoOutputDevice = from.NoOutputDevice;
+        into.OutputToDummy = from.OutputToDummy;
+        into.OutputSwitchedOff = from.OutputSwitchedOff;
+        into.OutputUnplugged = from.OutputUnplugged;
     }
 }
 
@@ -137,7 +143,7 @@ RunEnd CheckSession::Repair(CheckReport& Report) {
 
     const TCheckSet checks = ChecksToRepeat(listed);
     TSCANRESULT after;
-    for (TCheckSet check : {CheckSound, CheckMixer, CheckService}) {
+    for (TCheckSet check : {CheckSound, CheckMixer, CheckService, CheckDeviceStatus}) {
         if ((checks & check) == 0) {
             continue;
         }
