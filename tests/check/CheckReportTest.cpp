@@ -136,6 +136,7 @@ TEST_F(ShippedTexts, EveryCheckAsItStartsHasItsConfiguredStatusLine) {
         {ScanCode::SoundTestStarted, "Checking default audio device..."},
         {ScanCode::MixerCheckStarted, "Checking audio device volume..."},
         {ScanCode::ServiceCheckStarted, "Checking audio service status..."},
+        {ScanCode::DeviceStatusStarted, "Checking audio device status..."},
         {ScanCode::DeviceCheckStarted, "Checking audio device driver..."},
     };
     for (const auto& c : cases) {
@@ -144,7 +145,8 @@ TEST_F(ShippedTexts, EveryCheckAsItStartsHasItsConfiguredStatusLine) {
     }
     for (DWORD silent :
          {ScanCode::ScanEnded, ScanCode::SoundTestDone, ScanCode::MixerCheckDone,
-          ScanCode::ServiceCheckDone, ScanCode::DeviceCheckDone, DWORD{5}, DWORD{12}}) {
+          ScanCode::ServiceCheckDone, ScanCode::DeviceStatusDone, ScanCode::DeviceCheckDone,
+          DWORD{12}}) {
         EXPECT_EQ(StatusPathOf(silent), nullptr) << silent;
     }
     EXPECT_STREQ(StatusPathOfCheck(CheckSound), StatusPathOf(ScanCode::SoundTestStarted));

@@ -30,6 +30,7 @@ const std::string kStart = "Start Scan";
 const std::string kSound = "Checking default audio device...";
 const std::string kVolume = "Checking audio device volume... ";
 const std::string kService = "Checking audio service status...";
+const std::string kStatus = "Checking audio device status... ";
 const std::string kDriver = "Checking audio device driver... ";
 const std::string kComplete = "Scan complete";
 
@@ -80,7 +81,7 @@ TEST_F(CheckRun, AMutedQuietLineIsFoundRepairedAndConfirmed) {
     CheckReport report;
 
     ASSERT_EQ(session->Scan(report), RunEnd::Completed);
-    EXPECT_THAT(Lines(), ElementsAre(kStart, kSound, kVolume, kService, kDriver, kComplete));
+    EXPECT_THAT(Lines(), ElementsAre(kStart, kSound, kVolume, kService, kStatus, kDriver, kComplete));
     EXPECT_THAT(Titles(report), ElementsAre("Audio device muted", "Low audio device volume"));
     EXPECT_EQ(report.Scan.MasterVolume, 13107);
 
@@ -88,7 +89,7 @@ TEST_F(CheckRun, AMutedQuietLineIsFoundRepairedAndConfirmed) {
     EXPECT_EQ(world.Volume(world.masterVolume), 32768);
     EXPECT_EQ(world.Mute(world.masterMute), 0);
     EXPECT_THAT(Lines(),
-                ElementsAre(kStart, kSound, kVolume, kService, kDriver, kComplete, kVolume))
+                ElementsAre(kStart, kSound, kVolume, kService, kStatus, kDriver, kComplete, kVolume))
         << "only the mixer is checked again";
     ASSERT_TRUE(report.Repair);
     EXPECT_TRUE(report.Repair->Performed);

@@ -117,7 +117,7 @@ INSTANTIATE_TEST_SUITE_P(
                         [](ScriptedWorld&, TOEVolumeFixer& engine, NotificationLog& log) {
                             ASSERT_TRUE(RunScan(engine, log));
                         },
-                        {0, 2, 7, 3, 8, 4, 9, 6, 11, 1}},
+                        {0, 2, 7, 3, 8, 4, 9, 5, 10, 6, 11, 1}},
         DestructionCase{
             "BeforeAnyScan", [](ScriptedWorld&, TOEVolumeFixer&, NotificationLog&) {}, {}}),
     [](const auto& info) { return std::string(info.param.name); });

@@ -48,10 +48,10 @@ TEST_P(CodeOrder, FollowsTheChecksThatCanRun) {
 
 INSTANTIATE_TEST_SUITE_P(
     Engine, CodeOrder,
-    testing::Values(CodeOrderCase{"Everything", true, true, {0, 2, 7, 3, 8, 4, 9, 6, 11, 1}},
-                    CodeOrderCase{"NoMixer", false, true, {0, 2, 7, 4, 9, 6, 11, 1}},
-                    CodeOrderCase{"NoLibrary", true, false, {0, 2, 7, 3, 8, 4, 9, 1}},
-                    CodeOrderCase{"NoMixerNoLibrary", false, false, {0, 2, 7, 4, 9, 1}}),
+    testing::Values(CodeOrderCase{"Everything", true, true, {0, 2, 7, 3, 8, 4, 9, 5, 10, 6, 11, 1}},
+                    CodeOrderCase{"NoMixer", false, true, {0, 2, 7, 4, 9, 5, 10, 6, 11, 1}},
+                    CodeOrderCase{"NoLibrary", true, false, {0, 2, 7, 3, 8, 4, 9, 5, 10, 1}},
+                    CodeOrderCase{"NoMixerNoLibrary", false, false, {0, 2, 7, 4, 9, 5, 10, 1}}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(EngineScan, RecordsWhatEachCheckFound) {
@@ -241,7 +241,9 @@ INSTANTIATE_TEST_SUITE_P(Engine, CancelPoints,
                                          CancelCase{8, {0, 2, 7, 3, 8, 1}},
                                          CancelCase{4, {0, 2, 7, 3, 8, 4, 1}},
                                          CancelCase{9, {0, 2, 7, 3, 8, 4, 9, 1}},
-                                         CancelCase{6, {0, 2, 7, 3, 8, 4, 9, 6, 1}}));
+                                         CancelCase{5, {0, 2, 7, 3, 8, 4, 9, 5, 1}},
+                                         CancelCase{10, {0, 2, 7, 3, 8, 4, 9, 5, 10, 1}},
+                                         CancelCase{6, {0, 2, 7, 3, 8, 4, 9, 5, 10, 6, 1}}));
 
 TEST(EngineScan, APausedWorkerTakesNoStepAndSendsNothingUntilResumed) {
     ScriptedWorld world;

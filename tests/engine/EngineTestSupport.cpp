@@ -134,6 +134,30 @@ HINSTANCE RecordingShell::Execute(HWND owner, LPCSTR operation, LPCSTR file, LPC
     return ScriptedShell::Execute(owner, operation, file, parameters, directory, showCommand);
 }
 
+platform::SoundServerState HealthyDevices() {
+    platform::SoundServerState state;
+    state.serverName = "pulseaudio";
+    platform::SoundCard card;
+    card.index = 0;
+    card.name = "alsa_card.pci-0000_00_1f.3";
+    card.profiles = {{"output:analog-stereo", "Analog Stereo Output", 1, 0, 6500, true},
+                     {"off", "Off", 0, 0, 0, true}};
+    card.activeProfile = "output:analog-stereo";
+    state.cards.push_back(card);
+    platform::SoundEndpoint sink;
+    sink.index = 1;
+    sink.name = "alsa_output.pci-0000_00_1f.3.analog-stereo";
+    sink.driver = "module-alsa-card.c";
+    sink.card = 0;
+    sink.ports = {{"analog-output-speaker", "Speakers", 10000, platform::PortAvailable::Unknown},
+                  {"analog-output-headphones", "Headphones", 9900, platform::PortAvailable::No}};
+    sink.activePort = "analog-output-speaker";
+    state.sinks.push_back(sink);
+    state.defaultSink = sink.name;
+    state.streams.push_back({7, 1});
+    return state;
+}
+
 ScriptedWorld::ScriptedWorld(WorldOptions options)
     : sound(Install(platform::SoundSlot(), std::make_unique<platform::testing::ScriptedSound>(),
                     restore_)),
@@ -143,7 +167,10 @@ ScriptedWorld::ScriptedWorld(WorldOptions options)
                                std::make_unique<StallingServices>(services, timeline), restore_)),
       library(Install(platform::LibrarySlot(), std::make_unique<platform::ScriptedLibrary>(),
                       restore_)),
-      shell(Install(platform::ShellSlot(), std::make_unique<RecordingShell>(timeline), restore_)) {
+      shell(Install(platform::ShellSlot(), std::make_unique<RecordingShell>(timeline), restore_)),
+      soundDevices(Install(platform::SoundDevicesSlot(),
+                           std::make_unique<platform::testing::ScriptedSoundDevices>(), restore_)) {
+    soundDevices.SetState(HealthyDevices());
     Install(platform::TempFileSlot(),
             std::make_unique<platform::testing::ScriptedTempFiles>(tempFolder.Path()), restore_);
     if (options.mixer) {

@@ -15,6 +15,7 @@
 #include "platform/testing/ScriptedServices.h"
 #include "platform/testing/ScriptedShell.h"
 #include "platform/testing/ScriptedSound.h"
+#include "platform/testing/ScriptedSoundDevices.h"
 #include "platform/testing/ScriptedStall.h"
 #include "support/Command.h"
 
@@ -135,6 +136,10 @@ struct WorldOptions {
     bool service = true; // "AudioSrv" exists (and runs)
 };
 
+// A sound server with nothing wrong: one card playing through its speakers, the default sink,
+// one stream on it.
+platform::SoundServerState HealthyDevices();
+
 // Installs every double for its lifetime; create the engine after it.
 class ScriptedWorld {
     std::vector<std::function<void()>> restore_; // first: the doubles below are installed into it
@@ -169,6 +174,8 @@ public:
     StallingServices& stallingServices;
     platform::ScriptedLibrary& library;
     RecordingShell& shell;
+    // A server with one card playing through its plugged-in speakers (HealthyDevices()).
+    platform::testing::ScriptedSoundDevices& soundDevices;
 
     DWORD masterVolume = 0, masterMute = 0, sourceVolume = 0, sourceMute = 0;
 };

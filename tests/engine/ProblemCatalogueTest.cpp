@@ -139,12 +139,15 @@ TEST(ProblemCatalogue, OnlyTheCodesAfterACheckFindAnything) {
     broken.MasterMuted = -1;
     broken.MasterHasMute = -1;
     broken.MixerChecked = -1;
+    broken.NoOutputDevice = -1; // found only when the devices could be read
     for (DWORD code : {0u, 1u, 2u, 3u, 4u, 5u, 6u, 10u, 11u, 12u, 100u}) {
         EXPECT_THAT(ProblemsFound(code, broken), IsEmpty()) << "code " << code;
     }
     EXPECT_EQ(ProblemsFound(ScanCode::SoundTestDone, broken).size(), 1u);
     EXPECT_EQ(ProblemsFound(ScanCode::MixerCheckDone, broken).size(), 2u);
     EXPECT_EQ(ProblemsFound(ScanCode::ServiceCheckDone, broken).size(), 2u);
+    broken.DeviceStatusChecked = -1;
+    EXPECT_EQ(ProblemsFound(ScanCode::DeviceStatusDone, broken).size(), 1u);
 }
 
 TEST(ProblemCatalogue, EachEntryNamesItsTextsIconAndWords) {
@@ -161,6 +164,10 @@ TEST(ProblemCatalogue, EachEntryNamesItsTextsIconAndWords) {
         {1, "TEXT_VD_06", 1, "TEXT_VD_02", CheckMixer},
         {5, "TEXT_VD_07", 2, "TEXT_VD_02", CheckService},
         {4, "TEXT_VD_08", 2, "TEXT_VD_03", CheckService},
+        {9, "TEXT_VD_10", 2, "TEXT_VD_02", CheckDeviceStatus},
+        {8, "TEXT_VD_11", 1, "TEXT_VD_02", CheckDeviceStatus},
+        {7, "TEXT_VD_12", 1, "TEXT_VD_02", CheckDeviceStatus},
+        {6, "TEXT_VD_13", 0, "TEXT_VD_02", CheckDeviceStatus},
     };
     ASSERT_EQ(ProblemCatalogue().size(), std::size(expected));
     for (std::size_t i = 0; i < std::size(expected); ++i) {

@@ -1,8 +1,9 @@
 // Takes the screenshots of the main window for the documentation, with the whole screen
 // grabbed as the desktop shows it (run it under an X server with a window manager):
-// flow_screenshots [folder] (default /tmp) writes welcome.png, scanning.png and report.png.
-// The scan runs over the engine's scripted platform, so the pages show a known state:
-// mid-scan while the mixer is being read, and a report of three problems.
+// flow_screenshots [folder] (default /tmp) writes welcome.png, scanning.png, report.png,
+// scanning-devices.png and report-devices.png. The scan runs over the engine's scripted
+// platform, so the pages show a known state: mid-scan while the mixer is being read, a report of
+// three problems, the device status step, and a report of sound sent to the dummy output.
 // Not part of the program.
 
 #include "EngineTestSupport.h"
@@ -103,6 +104,41 @@ int main(int argc, char** argv) {
                  [&] { return form->Engine->Idle && form->OEM_FORM_TAB_0->ActivePageIndex() == 2; },
                  5000) &&
              Grab(*form, folder, "report.png") && ok;
+        SetMessageBoxOwner(nullptr);
+    }
+    {
+        // Sound goes to the dummy output while the card's sink is there; the mixer is muted.
+        platform::SoundServerState state = engine_test::HealthyDevices();
+        platform::SoundEndpoint dummy;
+        dummy.index = 9;
+        dummy.name = "auto_null";
+        dummy.driver = "module-null-sink.c";
+        state.sinks.push_back(dummy);
+        state.defaultSink = dummy.name;
+        world.soundDevices.SetState(state);
+        world.sound.SetAnswer(ScriptedSound::Answer::Plays);
+        platform::ScriptedService running;
+        running.beforeStart = {platform::StatusOf(SERVICE_RUNNING)};
+        world.AudioSrv(running);
+
+        // Caught in the hold after the device status step: its status line still shows.
+        auto form = Show(1h);
+        form->XBtnClick(form->OEM_FORM_TAB_0_TTS_0_BTN_0);
+        const bool held = QTest::qWaitFor(
+            [&] { return form->OEM_FORM_TAB_0_TTS_1_PAL_0_PRB_0->Position() == 8; }, 5000);
+        if (!held) {
+            std::fprintf(stderr, "the scan did not reach the device status step\n");
+        }
+        ok = held && Grab(*form, folder, "scanning-devices.png") && ok;
+        form.reset(); // ends the hold
+        SetMessageBoxOwner(nullptr);
+
+        form = Show(0ms);
+        form->XBtnClick(form->OEM_FORM_TAB_0_TTS_0_BTN_0);
+        ok = QTest::qWaitFor(
+                 [&] { return form->Engine->Idle && form->OEM_FORM_TAB_0->ActivePageIndex() == 2; },
+                 5000) &&
+             Grab(*form, folder, "report-devices.png") && ok;
         SetMessageBoxOwner(nullptr);
     }
     return ok ? 0 : 1;

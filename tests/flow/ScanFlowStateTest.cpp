@@ -38,20 +38,20 @@ std::vector<std::int32_t> KeysAfter(DWORD code, const TSCANRESULT& result) {
     return state.PendingOrder;
 }
 
-TEST(ScanFlowState, ProgressRunsZeroToEightOverACompleteScanAndTheEndAddsNothing) {
+TEST(ScanFlowState, ProgressRunsZeroToTenOverACompleteScanAndTheEndAddsNothing) {
     TScanFlowState state;
     state.ScanProgress = 42; // left over from an earlier scan
-    const DWORD codes[] = {0, 2, 7, 3, 8, 4, 9, 6, 11};
+    const DWORD codes[] = {0, 2, 7, 3, 8, 4, 9, 5, 10, 6, 11};
     std::vector<std::int32_t> progress;
     for (DWORD code : codes) {
         const TSCANRESULT result = Healthy();
         ApplyNotification(state, code, &result, PathItself);
         progress.push_back(state.ScanProgress);
     }
-    EXPECT_THAT(progress, ElementsAre(0, 1, 2, 3, 4, 5, 6, 7, 8));
+    EXPECT_THAT(progress, ElementsAre(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10));
     const TFlowStep end = ApplyNotification(state, ScanCode::ScanEnded, nullptr, PathItself);
     EXPECT_FALSE(end.ShowsProgress);
-    EXPECT_EQ(state.ScanProgress, 8);
+    EXPECT_EQ(state.ScanProgress, 10);
 }
 
 TEST(ScanFlowState, EachCodeSetsItsStatusAndOnlyTheResultsHold) {
