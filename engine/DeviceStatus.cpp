@@ -45,11 +45,17 @@ const SoundPort* ActivePort(const SoundEndpoint& endpoint) {
     return nullptr;
 }
 
-// The plugged-in port ranked highest, or nullptr.
+// The port to switch to: one that is plugged in before one that cannot tell (laptop speakers
+// have no jack detection), then the one ranked highest; never one that is unplugged.
 const SoundPort* BestPluggedPort(const SoundEndpoint& endpoint) {
+    auto rank = [](const SoundPort& port) { return port.available == PortAvailable::Yes ? 1 : 0; };
     const SoundPort* best = nullptr;
     for (const SoundPort& port : endpoint.ports) {
-        if (port.available == PortAvailable::Yes && (best == nullptr || port.priority > best->priority)) {
+        if (port.available == PortAvailable::No || port.name == endpoint.activePort) {
+            continue;
+        }
+        if (best == nullptr || rank(port) > rank(*best) ||
+            (rank(port) == rank(*best) && port.priority > best->priority)) {
             best = &port;
         }
     }

@@ -22,7 +22,7 @@ struct TDeviceStatus {
     bool NoOutputDevice = false;    // nothing but the dummy, and no card that could be switched on
     bool OutputToDummy = false;     // the default is the dummy, or gone, while a real sink exists
     bool OutputSwitchedOff = false; // no card plays, and one has an output profile it could use
-    bool OutputUnplugged = false;   // the default sink's port is unplugged, another one is not
+    bool OutputUnplugged = false;   // the default sink's port is unplugged, another may not be
 };
 
 bool IsDummySink(const platform::SoundEndpoint& sink);

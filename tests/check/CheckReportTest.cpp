@@ -246,7 +246,7 @@ TEST_F(ShippedTexts, JsonReportCarriesFindingsScanAndRepair) {
     EXPECT_EQ(json["scan"], nlohmann::json::parse(R"({
         "sound_played": true, "mixer_checked": true, "master_volume": 40000,
         "master_muted": true, "source_volume": null, "source_muted": null,
-        "service_installed": true, "service_state": 4,
+        "service_installed": true, "service_state": 4, "device_status_checked": false,
         "known_drivers": ["HDAUDIO\\FUNC_01&VEN_10EC"]})"));
     EXPECT_EQ(json["repair"], nlohmann::json::parse(R"({
         "performed": true, "listed": 1, "fixed": 1,

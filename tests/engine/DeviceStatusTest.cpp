@@ -93,6 +93,16 @@ TEST(DeviceStatus, RecordedMachines) {
     }
 }
 
+// Headphones pulled out of a laptop whose speaker has no jack detection: the speaker reads
+// "availability unknown", which is where the sound has to go.
+TEST(DeviceStatus, UnpluggedHeadphonesFallBackToASpeakerWithoutJackDetection) {
+    SoundServerState laptop = LoadPactlFixture("pipewire_laptop_nvidia_hdmi_off.txt");
+    laptop.defaultSink = kLaptopSink;
+    laptop.sinks.at(0).activePort = "[Out] Headphones";
+    EXPECT_EQ(Flags(AssessDeviceStatus(laptop)), "OutputUnplugged ");
+    EXPECT_EQ(PlanRoutingRepair(laptop), (Changes{{Kind::SinkPort, kLaptopSink, "[Out] Speaker"}}));
+}
+
 platform::SoundEndpoint Endpoint(std::uint32_t index, const char* name, const char* driver,
                                  std::uint32_t card = platform::kNoIndex,
                                  std::uint32_t monitorOf = platform::kNoIndex) {

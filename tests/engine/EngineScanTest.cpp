@@ -36,7 +36,7 @@ TEST_P(CodeOrder, FollowsTheChecksThatCanRun) {
     // The codes after a check carry the engine's own record; the others carry nothing.
     for (const NotificationLog::Note& note : log.Notes()) {
         const bool afterACheck =
-            note.code == 7 || note.code == 8 || note.code == 9 || note.code == 11;
+            note.code == 7 || note.code == 8 || note.code == 9 || note.code == 10 || note.code == 11;
         EXPECT_EQ(note.carriesResult, afterACheck) << "code " << note.code;
         EXPECT_EQ(note.nullPayload, !afterACheck) << "code " << note.code;
         // Idle turns True just before the last notification, and only then.
@@ -208,7 +208,7 @@ TEST(EngineScan, ACancelMadeDuringTheFirstNotificationIsForgotten) {
 
     ASSERT_TRUE(RunScan(engine, log));
 
-    EXPECT_EQ(log.Codes().size(), 10u) << "the worker clears the request after code 0";
+    EXPECT_EQ(log.Codes().size(), 12u) << "the worker clears the request after code 0";
 }
 
 // Each row: the code whose handler cancels, and the codes the scan sends in all.
@@ -265,7 +265,7 @@ TEST(EngineScan, APausedWorkerTakesNoStepAndSendsNothingUntilResumed) {
     engine.SetPaused(false);
     ASSERT_TRUE(log.WaitFor(ScanCode::ScanEnded));
     EXPECT_EQ(world.sound.CallCount(), 1);
-    EXPECT_EQ(log.Codes().size(), 10u);
+    EXPECT_EQ(log.Codes().size(), 12u);
 }
 
 // The window's usual case: the Cancel box opens during the hold after a result.
@@ -352,7 +352,7 @@ TEST(EngineScan, AWorkerThatCannotBeCreatedLeavesTheEngineIdle) {
 
     // Nothing is left behind that would refuse the next start.
     EXPECT_TRUE(RunScan(engine, log));
-    EXPECT_EQ(log.Codes().size(), 10u);
+    EXPECT_EQ(log.Codes().size(), 12u);
 }
 
 TEST(EngineScan, AFactoryHandingBackNoThreadCountsAsAFailure) {
