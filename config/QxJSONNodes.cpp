@@ -249,7 +249,7 @@ std::int32_t TqxJSONobject::AppendMember(std::unique_ptr<TqxJSONobjectmethod> me
 
 void TqxJSONobject::ReserveMembers(std::size_t count) {
     ReserveItems(count);
-    if (indexed_) {
+    if (indexed_ && count > 0) {
         names_.Reserve(count);
     }
 }

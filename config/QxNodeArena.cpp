@@ -25,6 +25,7 @@
 namespace {
 
 constexpr std::size_t kAlign = 16; // long double, the strictest member of any node
+static_assert(__STDCPP_DEFAULT_NEW_ALIGNMENT__ >= kAlign, "heap nodes rely on operator new");
 constexpr std::size_t kMinBlock = std::size_t(1) << 10;
 constexpr std::size_t kMaxBlock = std::size_t(1) << 16; // stays below the allocator's mmap limit
 

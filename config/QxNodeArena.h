@@ -7,7 +7,8 @@
 // Every node starts with a small header naming the block it lives in (or none for a node from
 // the heap), and each block counts the nodes still alive in it, so a block is freed when its
 // last node goes, whenever and in whatever order that happens. The arena itself only carves; it
-// may end long before the tree does.
+// may end long before the tree does. The counts are not synchronised: the nodes of one document
+// are created and destroyed under the same rules as the tree itself.
 
 #include <cstddef>
 
