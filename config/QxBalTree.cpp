@@ -10,7 +10,9 @@ int TqxBalTree::CompareNames(std::u16string_view a, std::u16string_view b) {
 
 bool TqxBalTree::InsertName(std::u16string_view name, std::int32_t position) {
     if (nodes_.empty()) {
-        nodes_.reserve(8);
+        if (nodes_.capacity() == 0) {
+            nodes_.reserve(8);
+        }
         nodes_.emplace_back(); // the sentinel: level 0, children 0 (itself)
     }
     bool added = false;
@@ -75,6 +77,10 @@ std::int32_t TqxBalTree::FindName(std::u16string_view name) const {
         node = order < 0 ? current.left : current.right;
     }
     return -1;
+}
+
+void TqxBalTree::Reserve(std::size_t names) {
+    nodes_.reserve(names + 1); // and the sentinel
 }
 
 void TqxBalTree::RemoveAllNames() {

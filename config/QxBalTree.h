@@ -39,6 +39,9 @@ public:
     // Leaves only the sentinel.
     void RemoveAllNames();
 
+    // Room for this many names in all, for a caller that knows the count beforehand.
+    void Reserve(std::size_t names);
+
     // Inspection, for checking the shape of the tree.
     std::uint32_t Root() const { return root_; }
     const TqxBalNode& Node(std::uint32_t index) const {

@@ -247,6 +247,13 @@ std::int32_t TqxJSONobject::AppendMember(std::unique_ptr<TqxJSONobjectmethod> me
     return position;
 }
 
+void TqxJSONobject::ReserveMembers(std::size_t count) {
+    ReserveItems(count);
+    if (indexed_ && count > 0) {
+        names_.Reserve(count);
+    }
+}
+
 std::int32_t TqxJSONobject::PositionOfName(std::u16string_view name) const {
     if (indexed_) {
         return names_.FindName(name);

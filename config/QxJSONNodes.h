@@ -3,6 +3,7 @@
 // their items, a member owns its value; a tree is not synchronised.
 
 #include "QxBalTree.h"
+#include "QxNodeArena.h"
 #include "ScalarValue.h"
 
 #include <cstdint>
@@ -36,6 +37,15 @@ public:
     virtual TqxJSONbase* Lookup(const ScalarValue& key);
     virtual int Kind() const;
     virtual std::string KindName() const;
+
+    // A node comes from the heap, or from the parser's arena; either way deleting it, as its
+    // owner's unique_ptr does, gives the memory back where it came from.
+    static void* operator new(std::size_t size) { return TqxNodeArena::AllocateOnHeap(size); }
+    static void* operator new(std::size_t size, TqxNodeArena& arena) {
+        return arena.Allocate(size);
+    }
+    static void operator delete(void* node, std::size_t size) { TqxNodeArena::Release(node, size); }
+    static void operator delete(void* node, TqxNodeArena&) { TqxNodeArena::Release(node, 0); }
 
 protected:
     TqxJSONbase() = default;
@@ -123,6 +133,8 @@ public:
     TqxJSONbase* ItemAt(std::int32_t position) const override;
     void ReplaceItemAt(std::int32_t position, std::unique_ptr<TqxJSONbase> node) override;
     std::int32_t ItemCount() const override;
+    // Room for this many children in all, for a caller that knows the count beforehand.
+    void ReserveItems(std::size_t count) { items_.reserve(count); }
 
     // The container operations, continuing the dispatch table.
     virtual TqxJSONbase* EntryAt(std::int32_t position, std::string& name) = 0;
@@ -185,6 +197,8 @@ public:
     std::int32_t AppendItem(std::unique_ptr<TqxJSONbase> node) override;
     // The same for a node already known to be a member.
     std::int32_t AppendMember(std::unique_ptr<TqxJSONobjectmethod> member);
+    // Room for this many members in all, in the list and in the name index.
+    void ReserveMembers(std::size_t count);
 
     std::int32_t PositionOfName(std::u16string_view name) const;
     TqxJSONbase* MemberByName(std::u16string_view name) const;

@@ -1,9 +1,14 @@
 #include "QxJSONParser.h"
 
+#include "QxNodeArena.h"
+
 #include <charconv>
 #include <cstdint>
+#include <cstring>
 #include <limits>
 #include <system_error>
+#include <utility>
+#include <vector>
 
 namespace {
 
@@ -99,61 +104,97 @@ long double ConvertNumber(std::string_view text) {
     return value;
 }
 
+// Eight bytes of text at once, for the scan of string contents.
+std::uint64_t LoadWord(const char* at) {
+    std::uint64_t word;
+    std::memcpy(&word, at, sizeof word);
+    return word;
+}
+
+// Whether any byte of the word is zero (the classic bit trick: exact for the any-test).
+bool HasZeroByte(std::uint64_t word) {
+    return ((word - 0x0101010101010101ULL) & ~word & 0x8080808080808080ULL) != 0;
+}
+
 class DocumentParser {
 public:
-    explicit DocumentParser(std::string_view text) : text_(text) {}
+    DocumentParser(std::string_view text, TqxNodeArena& arena)
+        : end_(text.data() + text.size()), arena_(arena) {}
 
-    // Each rule starts at pos; on success it returns the node and moves pos past what it
-    // consumed, on failure it returns none and leaves pos alone.
-    std::unique_ptr<TqxJSONbase> Value(std::size_t& pos, int depth);
+    // Each rule starts at p; on success it returns the node and moves p past what it
+    // consumed, on failure it returns none and leaves p alone.
+    std::unique_ptr<TqxJSONbase> Value(const char*& p, int depth);
 
 private:
-    std::size_t SkipBlanks(std::size_t pos) const {
-        while (pos < text_.size() && static_cast<unsigned char>(text_[pos]) <= 0x20) {
-            ++pos;
-        }
-        return pos;
-    }
-    bool HasWord(std::size_t pos, std::string_view word) const {
-        return text_.size() - pos >= word.size() && text_.compare(pos, word.size(), word) == 0;
+    template <class Node, class... Args> std::unique_ptr<Node> Make(Args&&... args) {
+        return std::unique_ptr<Node>(new (arena_) Node(std::forward<Args>(args)...));
     }
 
-    std::unique_ptr<TqxJSONbase> Boolean(std::size_t& pos);
-    std::unique_ptr<TqxJSONbase> Null(std::size_t& pos);
-    std::unique_ptr<TqxJSONbase> Number(std::size_t& pos);
-    std::unique_ptr<TqxJSONstring> String(std::size_t& pos);
+    const char* SkipBlanks(const char* p) const {
+        while (p < end_ && static_cast<unsigned char>(*p) <= 0x20) {
+            ++p;
+        }
+        return p;
+    }
+    bool HasWord(const char* p, std::string_view word) const {
+        return static_cast<std::size_t>(end_ - p) >= word.size() &&
+               std::memcmp(p, word.data(), word.size()) == 0;
+    }
+
+    std::unique_ptr<TqxJSONbase> Number(const char*& p);
     // The string rule without the node: its wide text.
-    bool StringText(std::size_t& pos, std::u16string& text);
-    std::unique_ptr<TqxJSONbase> Array(std::size_t& pos, int depth);
-    std::unique_ptr<TqxJSONbase> Object(std::size_t& pos, int depth);
-    std::unique_ptr<TqxJSONobjectmethod> Member(std::size_t& pos, int depth);
+    bool StringText(const char*& p, std::u16string& text);
+    std::unique_ptr<TqxJSONbase> Array(const char*& p, int depth);
+    std::unique_ptr<TqxJSONbase> Object(const char*& p, int depth);
+    std::unique_ptr<TqxJSONobjectmethod> Member(const char*& p, int depth);
 
     void Unescape(std::string_view content);
-    void DecodeUtf8(std::string_view bytes, std::u16string& out) const;
+    static void DecodeUtf8(std::string_view bytes, std::u16string& out);
 
-    std::string_view text_;
+    const char* const end_;
+    TqxNodeArena& arena_;
     std::string unescaped_; // reused between strings
+    // The children of the containers being read, innermost last: a container takes its own
+    // once it is complete, so that it allocates its list once, at its final size.
+    std::vector<std::unique_ptr<TqxJSONbase>> items_;
+    std::vector<std::unique_ptr<TqxJSONobjectmethod>> members_;
 };
 
-std::unique_ptr<TqxJSONbase> DocumentParser::Value(std::size_t& pos, int depth) {
-    std::size_t p = SkipBlanks(pos);
-    if (p >= text_.size()) {
+std::unique_ptr<TqxJSONbase> DocumentParser::Value(const char*& pos, int depth) {
+    const char* p = SkipBlanks(pos);
+    if (p >= end_) {
         return nullptr;
     }
     // Each rule only accepts its own first byte, so picking the rule by that byte gives what
     // trying them in turn would.
     std::unique_ptr<TqxJSONbase> node;
-    switch (text_[p]) {
+    switch (*p) {
     case 't':
+        // The byte after a word is not looked at: "trueish" reads as true followed by "ish".
+        if (HasWord(p, "true")) {
+            node = Make<TqxJSONboolean>(true);
+            p += 4;
+        }
+        break;
     case 'f':
-        node = Boolean(p);
+        if (HasWord(p, "false")) {
+            node = Make<TqxJSONboolean>(false);
+            p += 5;
+        }
         break;
     case 'n':
-        node = Null(p);
+        if (HasWord(p, "null")) {
+            node = Make<TqxJSONnull>();
+            p += 4;
+        }
         break;
-    case '"':
-        node = String(p);
+    case '"': {
+        std::u16string text;
+        if (StringText(p, text)) {
+            node = Make<TqxJSONstring>(std::move(text));
+        }
         break;
+    }
     case '[':
         node = Array(p, depth);
         break;
@@ -170,119 +211,102 @@ std::unique_ptr<TqxJSONbase> DocumentParser::Value(std::size_t& pos, int depth) 
     return node;
 }
 
-std::unique_ptr<TqxJSONbase> DocumentParser::Boolean(std::size_t& pos) {
-    // The byte after the word is not looked at: "trueish" reads as true followed by "ish".
-    if (HasWord(pos, "true")) {
-        pos += 4;
-        return std::make_unique<TqxJSONboolean>(true);
-    }
-    if (HasWord(pos, "false")) {
-        pos += 5;
-        return std::make_unique<TqxJSONboolean>(false);
-    }
-    return nullptr;
-}
-
-std::unique_ptr<TqxJSONbase> DocumentParser::Null(std::size_t& pos) {
-    if (!HasWord(pos, "null")) {
-        return nullptr;
-    }
-    pos += 4;
-    return std::make_unique<TqxJSONnull>();
-}
-
-std::unique_ptr<TqxJSONbase> DocumentParser::Number(std::size_t& pos) {
-    const std::size_t n = text_.size();
-    std::size_t p = SkipBlanks(pos);
-    if (p >= n) {
-        return nullptr;
-    }
-    std::size_t start = p;
-    if (text_[p] == '+' || text_[p] == '-') {
+std::unique_ptr<TqxJSONbase> DocumentParser::Number(const char*& pos) {
+    const char* p = pos;
+    const char* start = p;
+    if (*p == '+' || *p == '-') {
         ++p;
     }
-    const std::size_t digits = p;
-    while (p < n && IsDigit(text_[p])) {
+    const char* digits = p;
+    while (p < end_ && IsDigit(*p)) {
         ++p;
     }
     if (p == digits) {
         return nullptr;
     }
-    if (p < n && text_[p] == '.') {
-        const std::size_t fraction = ++p;
-        while (p < n && IsDigit(text_[p])) {
+    if (p < end_ && *p == '.') {
+        const char* fraction = ++p;
+        while (p < end_ && IsDigit(*p)) {
             ++p;
         }
         if (p == fraction) {
             return nullptr;
         }
     }
-    if (p < n && (text_[p] == 'e' || text_[p] == 'E')) {
+    if (p < end_ && (*p == 'e' || *p == 'E')) {
         ++p;
-        if (p < n && (text_[p] == '+' || text_[p] == '-')) {
+        if (p < end_ && (*p == '+' || *p == '-')) {
             ++p;
         }
-        const std::size_t exponent = p;
-        while (p < n && IsDigit(text_[p])) {
+        const char* exponent = p;
+        while (p < end_ && IsDigit(*p)) {
             ++p;
         }
         if (p == exponent) {
             return nullptr;
         }
     }
-    if (text_[start] == '+') {
+    if (*start == '+') {
         ++start; // the conversion does not take a plus sign; "+07" is 7
     }
-    auto node = std::make_unique<TqxJSONnumber>(ConvertNumber(text_.substr(start, p - start)));
+    auto node = Make<TqxJSONnumber>(
+        ConvertNumber(std::string_view(start, static_cast<std::size_t>(p - start))));
     pos = p;
     return node;
 }
 
-std::unique_ptr<TqxJSONstring> DocumentParser::String(std::size_t& pos) {
-    std::u16string text;
-    if (!StringText(pos, text)) {
-        return nullptr;
-    }
-    return std::make_unique<TqxJSONstring>(std::move(text));
-}
-
-bool DocumentParser::StringText(std::size_t& pos, std::u16string& text) {
-    const std::size_t n = text_.size();
-    const std::size_t open = SkipBlanks(pos);
-    if (open >= n || text_[open] != '"') {
+bool DocumentParser::StringText(const char*& pos, std::u16string& text) {
+    const char* open = SkipBlanks(pos);
+    if (open >= end_ || *open != '"') {
         return false;
     }
     // The closing quote is the first quote not preceded by an unconsumed backslash, where a
     // backslash consumes itself and the byte after it. Walking forward once finds the same
     // quote as searching for a quote and restarting after each backslash before it would.
-    const std::size_t start = open + 1;
-    std::size_t scan = start;
+    const char* const start = open + 1;
+    const char* scan = start;
     bool escaped = false;
-    bool wide = false;
+    unsigned char high = 0;
     for (;;) {
-        if (scan >= n) {
+        // Whole words of plain bytes (no quote, no backslash, nothing above 0x7F) at a time.
+        while (end_ - scan >= 8) {
+            const std::uint64_t word = LoadWord(scan);
+            if (HasZeroByte(word ^ 0x2222222222222222ULL) ||
+                HasZeroByte(word ^ 0x5C5C5C5C5C5C5C5CULL) || (word & 0x8080808080808080ULL)) {
+                break;
+            }
+            scan += 8;
+        }
+        if (scan >= end_) {
             return false;
         }
-        const auto c = static_cast<unsigned char>(text_[scan]);
+        const auto c = static_cast<unsigned char>(*scan);
         if (c == '"') {
             break;
         }
         if (c == '\\') {
             escaped = true;
+            if (end_ - scan <= 2) {
+                return false; // the escape takes the last bytes; no quote can close the string
+            }
             scan += 2;
         } else {
-            wide |= c >= 0x80;
+            high |= c;
             ++scan;
         }
     }
-    const std::string_view content = text_.substr(start, scan - start);
-    if (!escaped && !wide) {
-        text.assign(content.begin(), content.end());
-    } else if (!escaped) {
-        DecodeUtf8(content, text);
-    } else {
+    const std::string_view content(start, static_cast<std::size_t>(scan - start));
+    if (escaped) {
         Unescape(content);
         DecodeUtf8(unescaped_, text);
+    } else if (high >= 0x80) {
+        DecodeUtf8(content, text);
+    } else {
+        text.resize(content.size());
+        char16_t* out = text.data();
+        for (const char c : content) {
+            *out++ = static_cast<unsigned char>(c);
+        }
     }
     pos = scan + 1;
     return true;
@@ -372,94 +396,105 @@ void DocumentParser::Unescape(std::string_view content) {
     }
 }
 
-void DocumentParser::DecodeUtf8(std::string_view bytes, std::u16string& out) const {
+void DocumentParser::DecodeUtf8(std::string_view bytes, std::u16string& out) {
     // Lenient: a lead byte with bit 0x20 set starts three bytes, any other lead two; only the
     // continuation bytes are checked. A sequence that is cut short or broken empties the value.
-    out.clear();
-    out.reserve(bytes.size());
-    const std::size_t n = bytes.size();
-    std::size_t i = 0;
-    while (i < n) {
-        const auto lead = static_cast<unsigned char>(bytes[i]);
+    // Never more units than bytes: write into room for all of them, then trim.
+    out.resize(bytes.size());
+    char16_t* const first = out.data();
+    char16_t* written = first;
+    const auto* in = reinterpret_cast<const unsigned char*>(bytes.data());
+    const auto* const end = in + bytes.size();
+    while (in < end) {
+        const unsigned char lead = *in;
         if (lead < 0x80) {
-            out.push_back(lead);
-            ++i;
+            *written++ = lead;
+            ++in;
             continue;
         }
-        const std::size_t length = (lead & 0x20) ? 3 : 2;
-        if (n - i < length) {
+        const std::ptrdiff_t length = (lead & 0x20) ? 3 : 2;
+        if (end - in < length) {
             out.clear();
             return;
         }
         std::uint32_t code = lead & 0x3F;
-        for (std::size_t k = 1; k < length; ++k) {
-            const auto next = static_cast<unsigned char>(bytes[i + k]);
+        for (std::ptrdiff_t k = 1; k < length; ++k) {
+            const unsigned char next = in[k];
             if (next < 0x80 || next > 0xBF) {
                 out.clear();
                 return;
             }
             code = (code << 6) | (next & 0x3F);
         }
-        out.push_back(static_cast<char16_t>(code & 0xFFFF));
-        i += length;
+        *written++ = static_cast<char16_t>(code & 0xFFFF);
+        in += length;
     }
+    out.resize(static_cast<std::size_t>(written - first));
 }
 
-std::unique_ptr<TqxJSONbase> DocumentParser::Array(std::size_t& pos, int depth) {
-    std::size_t p = SkipBlanks(pos);
-    if (p >= text_.size() || text_[p] != '[') {
-        return nullptr;
-    }
+std::unique_ptr<TqxJSONbase> DocumentParser::Array(const char*& pos, int depth) {
+    // Value has skipped the blanks and seen the '['.
     if (depth >= TqxJSON::kMaxDepth) {
         throw ParseAbort{};
     }
-    auto list = std::make_unique<TqxJSONlist>();
-    ++p;
+    const char* p = pos + 1;
+    const std::size_t base = items_.size();
     while (auto item = Value(p, depth + 1)) {
-        list->AppendItem(std::move(item));
+        items_.push_back(std::move(item));
         p = SkipBlanks(p);
-        if (p < text_.size() && text_[p] == ',') {
+        if (p < end_ && *p == ',') {
             ++p;
         }
     }
     p = SkipBlanks(p);
-    if (p >= text_.size() || text_[p] != ']') {
+    if (p >= end_ || *p != ']') {
+        items_.resize(base);
         return nullptr;
     }
+    auto list = Make<TqxJSONlist>();
+    list->ReserveItems(items_.size() - base);
+    for (std::size_t i = base; i < items_.size(); ++i) {
+        list->AppendItem(std::move(items_[i]));
+    }
+    items_.resize(base);
     pos = p + 1;
     return list;
 }
 
-std::unique_ptr<TqxJSONbase> DocumentParser::Object(std::size_t& pos, int depth) {
-    std::size_t p = SkipBlanks(pos);
-    if (p >= text_.size() || text_[p] != '{') {
-        return nullptr;
-    }
+std::unique_ptr<TqxJSONbase> DocumentParser::Object(const char*& pos, int depth) {
+    // Value has skipped the blanks and seen the '{'.
     if (depth >= TqxJSON::kMaxDepth) {
         throw ParseAbort{};
     }
-    auto object = std::make_unique<TqxJSONobject>(true);
-    ++p;
-    // AppendMember enters each name into the index; a repeated name is refused there, so the
-    // index keeps the first member of that name.
+    const char* p = pos + 1;
+    const std::size_t base = members_.size();
     while (auto member = Member(p, depth + 1)) {
-        object->AppendMember(std::move(member));
+        members_.push_back(std::move(member));
         p = SkipBlanks(p);
-        if (p < text_.size() && text_[p] == ',') {
+        if (p < end_ && *p == ',') {
             ++p;
         }
     }
     p = SkipBlanks(p);
-    if (p >= text_.size() || text_[p] != '}') {
+    if (p >= end_ || *p != '}') {
+        members_.resize(base);
         return nullptr;
     }
+    // AppendMember enters each name into the index; a repeated name is refused there, so the
+    // index keeps the first member of that name.
+    auto object = Make<TqxJSONobject>(true);
+    object->ReserveMembers(members_.size() - base);
+    for (std::size_t i = base; i < members_.size(); ++i) {
+        object->AppendMember(std::move(members_[i]));
+    }
+    members_.resize(base);
     pos = p + 1;
     return object;
 }
 
-std::unique_ptr<TqxJSONobjectmethod> DocumentParser::Member(std::size_t& pos, int depth) {
-    std::size_t p = SkipBlanks(pos);
-    if (p >= text_.size()) {
+std::unique_ptr<TqxJSONobjectmethod> DocumentParser::Member(const char*& pos, int depth) {
+    const char* p = SkipBlanks(pos);
+    if (p >= end_) {
         return nullptr;
     }
     // The name is a full string; only its text is kept, so no node is made for it.
@@ -468,7 +503,7 @@ std::unique_ptr<TqxJSONobjectmethod> DocumentParser::Member(std::size_t& pos, in
         return nullptr;
     }
     p = SkipBlanks(p);
-    if (p >= text_.size() || text_[p] != ':') {
+    if (p >= end_ || *p != ':') {
         return nullptr;
     }
     ++p;
@@ -477,7 +512,7 @@ std::unique_ptr<TqxJSONobjectmethod> DocumentParser::Member(std::size_t& pos, in
         return nullptr;
     }
     pos = p;
-    return std::make_unique<TqxJSONobjectmethod>(std::move(name), std::move(value));
+    return Make<TqxJSONobjectmethod>(std::move(name), std::move(value));
 }
 
 } // namespace
@@ -493,9 +528,13 @@ std::unique_ptr<TqxJSONbase> TqxJSON::ParseDocument(std::string_view text) {
             return nullptr;
         }
     }
+    // The arena outlives the parser, whose pending children go back to it when a text fails
+    // half-way; the blocks themselves live on with the nodes of the tree.
+    TqxNodeArena arena(text.size() * 2);
     try {
-        DocumentParser parser(text);
-        return parser.Value(pos, 0);
+        DocumentParser parser(text, arena);
+        const char* p = text.data() + pos;
+        return parser.Value(p, 0);
     } catch (const ParseAbort&) {
         return nullptr;
     }

@@ -4,10 +4,12 @@
 #include "TreeText.h"
 #include "support/Command.h"
 
+#include <algorithm>
 #include <clocale>
 #include <cmath>
 #include <cstdlib>
 #include <gtest/gtest.h>
+#include <memory>
 #include <random>
 #include <string>
 
@@ -268,6 +270,42 @@ TEST(ParseStrings, UEscapeAtTheVeryEndOfTheTextReadsNothingBeyondIt) {
     auto node = TqxJSON::ParseDocument(std::string_view(text.data(), text.size()));
     ASSERT_NE(node, nullptr);
     EXPECT_EQ(node->ReadValue().Text(), std::u16string(1, u'\0'));
+}
+
+TEST(ParseStrings, PlainRunsEndWhereverTheirQuoteBackslashOrWideByteFalls) {
+    // Plain bytes are scanned several at a time; what ends a run must be found at every offset
+    // and at every distance from the end of the text. Each text sits in a buffer of exactly its
+    // size, so the sanitizer builds see any read past it.
+    const struct {
+        const char* what;
+        std::string raw;
+        std::u16string value;
+    } cases[] = {
+        {"nothing", "", u""},
+        {"escaped quote", "\\\"", u"\""},
+        {"escaped backslash", "\\\\", u"\\"},
+        {"two-byte character", "\xC3\xA9", u"\u00E9"},
+        {"three-byte character", "\xE2\x82\xAC", u"\u20AC"},
+    };
+    for (const auto& c : cases) {
+        for (std::size_t before = 0; before < 20; ++before) {
+            for (std::size_t after = 0; after < 20; ++after) {
+                const std::string text =
+                    "\"" + std::string(before, 'a') + c.raw + std::string(after, 'b') + "\"";
+                const auto exact = std::make_unique<char[]>(text.size());
+                std::copy(text.begin(), text.end(), exact.get());
+                const std::string_view whole(exact.get(), text.size());
+                auto node = TqxJSON::ParseDocument(whole);
+                ASSERT_NE(node, nullptr) << c.what << " " << before << "+" << after;
+                EXPECT_EQ(node->ReadValue().Text(),
+                          std::u16string(before, u'a') + c.value + std::u16string(after, u'b'))
+                    << c.what << " " << before << "+" << after;
+                // Without its closing quote the string never ends.
+                EXPECT_EQ(TqxJSON::ParseDocument(whole.substr(0, whole.size() - 1)), nullptr)
+                    << c.what << " " << before << "+" << after;
+            }
+        }
+    }
 }
 
 TEST(ParseObjects, FirstMemberOfARepeatedNameWins) {
