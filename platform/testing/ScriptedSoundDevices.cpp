@@ -44,7 +44,10 @@ int ScriptedSoundDevices::ReadCount() const {
     return reads_;
 }
 
-std::optional<SoundServerState> ScriptedSoundDevices::Read(std::chrono::milliseconds) {
+std::optional<SoundServerState> ScriptedSoundDevices::Read(std::chrono::milliseconds bound) {
+    if (!stall_.Pass(bound)) {
+        return std::nullopt;
+    }
     std::lock_guard lock(mutex_);
     ++reads_;
     return state_;

@@ -6,6 +6,7 @@
 // profile with an output gets a sink of its own.
 
 #include "platform/SoundDevices.h"
+#include "platform/testing/ScriptedStall.h"
 
 #include <mutex>
 #include <optional>
@@ -22,6 +23,10 @@ public:
     // longer answers).
     void VanishAfter(int changes);
 
+    // Armed, a Read hangs as a frozen server makes it hang: until released, or until its bound
+    // (then nothing was read).
+    ScriptedStall& Stall() { return stall_; }
+
     std::vector<SoundChange> Applied() const;
     int ReadCount() const;
 
@@ -32,6 +37,7 @@ public:
 private:
     bool Carry(const SoundChange& change);
 
+    ScriptedStall stall_;
     mutable std::mutex mutex_;
     std::optional<SoundServerState> state_;
     std::vector<SoundChange> applied_;

@@ -121,20 +121,19 @@ int main(int argc, char** argv) {
         running.beforeStart = {platform::StatusOf(SERVICE_RUNNING)};
         world.AudioSrv(running);
 
-        // Caught in the hold after the device status step: its status line still shows.
-        auto form = Show(1h);
+        // Caught while the server's devices are read: the read is held until the picture is
+        // taken.
+        auto form = Show(0ms);
+        world.soundDevices.Stall().Arm(true);
         form->XBtnClick(form->OEM_FORM_TAB_0_TTS_0_BTN_0);
         const bool held = QTest::qWaitFor(
-            [&] { return form->OEM_FORM_TAB_0_TTS_1_PAL_0_PRB_0->Position() == 8; }, 5000);
+            [&] { return world.soundDevices.Stall().Stalling() > 0; }, 5000);
         if (!held) {
             std::fprintf(stderr, "the scan did not reach the device status step\n");
         }
         ok = held && Grab(*form, folder, "scanning-devices.png") && ok;
-        form.reset(); // ends the hold
-        SetMessageBoxOwner(nullptr);
-
-        form = Show(0ms);
-        form->XBtnClick(form->OEM_FORM_TAB_0_TTS_0_BTN_0);
+        world.soundDevices.Stall().Arm(false);
+        world.soundDevices.Stall().Release();
         ok = QTest::qWaitFor(
                  [&] { return form->Engine->Idle && form->OEM_FORM_TAB_0->ActivePageIndex() == 2; },
                  5000) &&
