@@ -113,6 +113,13 @@ INSTANTIATE_TEST_SUITE_P(
                             ASSERT_TRUE(world.stallingServices.stall.WaitUntilStalled(kHang));
                         },
                         {0, 2, 7, 3, 8, 4}},
+        DestructionCase{"DuringAStalledDeviceStatusRead",
+                        [](ScriptedWorld& world, TOEVolumeFixer& engine, NotificationLog&) {
+                            world.soundDevices.Stall().Arm(true);
+                            ASSERT_EQ(engine.StartScan(), kScanStarted);
+                            ASSERT_TRUE(world.soundDevices.Stall().WaitUntilStalled(kHang));
+                        },
+                        {0, 2, 7, 3, 8, 4, 9, 5}},
         DestructionCase{"AfterTheScanEnded",
                         [](ScriptedWorld&, TOEVolumeFixer& engine, NotificationLog& log) {
                             ASSERT_TRUE(RunScan(engine, log));
