@@ -178,7 +178,8 @@ TDeviceStatus AssessDeviceStatus(const SoundServerState& state) {
 std::vector<SoundChange> PlanCardRepair(const SoundServerState& state) {
     std::vector<SoundChange> changes;
     if (const SoundCard* card = CardToSwitchOn(state)) {
-        changes.push_back({SoundChange::Kind::CardProfile, card->name, BestOutputProfile(*card)->name});
+        changes.push_back(
+            {SoundChange::Kind::CardProfile, card->name, BestOutputProfile(*card)->name});
     }
     return changes;
 }

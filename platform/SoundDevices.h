@@ -79,9 +79,9 @@ struct SoundServerState {
 struct SoundChange {
     enum class Kind { DefaultSink, DefaultSource, MoveStream, CardProfile, SinkPort };
     Kind kind = Kind::DefaultSink;
-    std::string target;                   // sink, source or card name
-    std::string value;                    // profile or port name; for MoveStream the sink name
-    std::uint32_t stream = kNoIndex;      // MoveStream only
+    std::string target;              // sink, source or card name
+    std::string value;               // profile or port name; for MoveStream the sink name
+    std::uint32_t stream = kNoIndex; // MoveStream only
 
     bool operator==(const SoundChange&) const = default;
 };

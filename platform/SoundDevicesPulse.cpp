@@ -29,8 +29,7 @@ PortAvailable AvailableOf(int available) {
 
 // Sink and source records differ only in their types; their ports and common fields are read
 // the same way.
-template <class Info>
-SoundEndpoint EndpointOf(const Info& info) {
+template <class Info> SoundEndpoint EndpointOf(const Info& info) {
     SoundEndpoint endpoint;
     endpoint.index = info.index;
     endpoint.name = Text(info.name);
@@ -196,12 +195,12 @@ public:
         Reading reading;
         reading.pending = 5;
         Operations operations;
-        bool sent = operations.Add(pa_context_get_server_info(context, OnServer, &reading)) &&
-                    operations.Add(pa_context_get_sink_info_list(context, OnSink, &reading)) &&
-                    operations.Add(pa_context_get_source_info_list(context, OnSource, &reading)) &&
-                    operations.Add(pa_context_get_card_info_list(context, OnCard, &reading)) &&
-                    operations.Add(
-                        pa_context_get_sink_input_info_list(context, OnStream, &reading));
+        bool sent =
+            operations.Add(pa_context_get_server_info(context, OnServer, &reading)) &&
+            operations.Add(pa_context_get_sink_info_list(context, OnSink, &reading)) &&
+            operations.Add(pa_context_get_source_info_list(context, OnSource, &reading)) &&
+            operations.Add(pa_context_get_card_info_list(context, OnCard, &reading)) &&
+            operations.Add(pa_context_get_sink_input_info_list(context, OnStream, &reading));
         if (!sent || !session.RunUntil([&] { return reading.pending == 0; }) || reading.failed) {
             return std::nullopt;
         }

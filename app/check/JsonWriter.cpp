@@ -51,7 +51,6 @@ char32_t NextCodePoint(std::string_view text, std::size_t& at) {
     return value;
 }
 
-
 } // namespace
 
 std::string JsonQuote(std::string_view Text) {

@@ -6,8 +6,7 @@ namespace platform::testing {
 
 namespace {
 
-template <class List, class Pred>
-auto* Find(List& list, Pred pred) {
+template <class List, class Pred> auto* Find(List& list, Pred pred) {
     auto found = std::find_if(list.begin(), list.end(), pred);
     return found == list.end() ? nullptr : &*found;
 }
@@ -90,9 +89,8 @@ bool ScriptedSoundDevices::Carry(const SoundChange& change) {
         return true;
     case SoundChange::Kind::MoveStream: {
         SoundEndpoint* sink = Find(state.sinks, named(change.value));
-        SoundStream* stream = Find(state.streams, [&](const SoundStream& s) {
-            return s.index == change.stream;
-        });
+        SoundStream* stream =
+            Find(state.streams, [&](const SoundStream& s) { return s.index == change.stream; });
         if (sink == nullptr || stream == nullptr) {
             return false;
         }
@@ -108,13 +106,13 @@ bool ScriptedSoundDevices::Carry(const SoundChange& change) {
         return true;
     }
     case SoundChange::Kind::CardProfile: {
-        SoundCard* card = Find(state.cards, [&](const SoundCard& c) { return c.name == change.target; });
+        SoundCard* card =
+            Find(state.cards, [&](const SoundCard& c) { return c.name == change.target; });
         if (card == nullptr) {
             return false;
         }
-        CardProfile* profile = Find(card->profiles, [&](const CardProfile& p) {
-            return p.name == change.value;
-        });
+        CardProfile* profile =
+            Find(card->profiles, [&](const CardProfile& p) { return p.name == change.value; });
         if (profile == nullptr || !profile->available) {
             return false;
         }

@@ -51,8 +51,7 @@ struct OnPulseAudio : PrivatePulse {
     }
 };
 
-template <class Server>
-class DeviceStatusCheck : public testing::Test {
+template <class Server> class DeviceStatusCheck : public testing::Test {
 protected:
     void SetUp() override {
         ASSERT_FALSE(CheckProgram().empty()) << "TONEMENDER_CHECK names the program";

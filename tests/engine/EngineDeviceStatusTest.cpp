@@ -70,7 +70,8 @@ TEST_P(DeviceStatusStep, IsFoundRepairedAndConfirmed) {
 
     EXPECT_EQ(engine.ScanResult.DeviceStatusChecked, c.state ? -1 : 0);
     std::vector<std::int32_t> keys;
-    for (const TProblemEntry* entry : ProblemsFound(ScanCode::DeviceStatusDone, engine.ScanResult)) {
+    for (const TProblemEntry* entry :
+         ProblemsFound(ScanCode::DeviceStatusDone, engine.ScanResult)) {
         keys.push_back(entry->OrderKey);
     }
     EXPECT_EQ(keys, c.keys);

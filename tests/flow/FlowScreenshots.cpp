@@ -126,8 +126,8 @@ int main(int argc, char** argv) {
         auto form = Show(0ms);
         world.soundDevices.Stall().Arm(true);
         form->XBtnClick(form->OEM_FORM_TAB_0_TTS_0_BTN_0);
-        const bool held = QTest::qWaitFor(
-            [&] { return world.soundDevices.Stall().Stalling() > 0; }, 5000);
+        const bool held =
+            QTest::qWaitFor([&] { return world.soundDevices.Stall().Stalling() > 0; }, 5000);
         if (!held) {
             std::fprintf(stderr, "the scan did not reach the device status step\n");
         }
