@@ -19,10 +19,12 @@
 #include "controls/VirtualDrawTree.h"
 #include "platform/MessageWindow.h"
 #include "platform/ModuleResources.h"
+#include "platform/WindowFrame.h"
 
 #include <QCloseEvent>
 #include <QLabel>
 #include <QShowEvent>
+#include <QWindow>
 #include <string>
 #include <utility>
 
@@ -182,6 +184,10 @@ void TOEM_FORM::BringToFront(const platform::ActivationRequest& request) {
 
 void TOEM_FORM::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
+    // Before the window is mapped, so the window manager's frame never offers more.
+    if (QWindow* window = windowHandle()) {
+        platform::OfferOnlyCloseAndMinimise(*window);
+    }
     // Only the first show: coming back from minimised keeps the page the user was on.
     if (!formShown_) {
         formShown_ = true;

@@ -1,6 +1,6 @@
 #pragma once
 // The surroundings every window benchmark runs in: a folder of its own made the process's TMPDIR
-// (the program unpacks its pictures into temporary files that it never deletes, as designed; they
+// (the program unpacks its pictures into temporary files that it never deletes; they
 // go with the folder), and a sound server of its own for the programs that open the mixer or play
 // the test sound: the tests' private PulseAudio daemon, put into this process's environment, so
 // whatever the benchmark starts reaches it and no session's own server or user manager is

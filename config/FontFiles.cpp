@@ -72,6 +72,14 @@ bool Exists(const char* path) {
     return std::filesystem::is_regular_file(path, error);
 }
 
+// fonts-wine's Tahoma Bold draws its bold shapes only in bitmaps for a few pixel sizes; its
+// outlines are the regular face's. Known by the file itself, so that it is thickened whether
+// it was picked here or by fontconfig (which lists it once Qt registered the faces).
+bool IsWineTahomaBold(const std::string& path) {
+    std::error_code error;
+    return !path.empty() && std::filesystem::equivalent(path, kWineTahomaBold, error);
+}
+
 } // namespace
 
 FontFile FindFontFile(const std::string& face, bool bold, bool italic) {
@@ -87,11 +95,11 @@ FontFile FindFontFile(const std::string& face, bool bold, bool italic) {
         bool haveBold = Exists(kWineTahomaBold);
         result.path = bold && haveBold ? kWineTahomaBold : kWineTahoma;
         result.syntheticBold = bold && !haveBold;
-        result.thickenStrokes = bold && haveBold;
         result.syntheticItalic = italic; // Tahoma has no italic face anywhere
     } else {
         result = MatchWithFontconfig(face, bold, italic);
     }
+    result.thickenStrokes = bold && !result.syntheticBold && IsWineTahomaBold(result.path);
     cache.emplace(key, result);
     return result;
 }

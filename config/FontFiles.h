@@ -11,8 +11,8 @@ struct FontFile {
     int index = 0;    // face index inside a collection file
     bool syntheticBold = false;
     bool syntheticItalic = false;
-    // The file has bold spacing but strokes of the regular weight (fonts-wine's Tahoma Bold):
-    // thicken the strokes, keep the advances.
+    // The file has bold spacing but strokes of the regular weight (fonts-wine's Tahoma Bold,
+    // however it was found): thicken the strokes, keep the advances.
     bool thickenStrokes = false;
 };
 

@@ -79,6 +79,28 @@ FT_Render_Mode RenderMode(TextRendering rendering) {
     return FT_RENDER_MODE_NORMAL;
 }
 
+// A face whose bold has only regular strokes (FontFile::thickenStrokes) is made bold here the
+// way a bold face is at small sizes: its outline hinted to whole pixels, then every vertical
+// stem widened by whole pixels to the right, the left edge kept - two full columns at 8 points
+// where the regular face has one. A widening by a fraction of a pixel, or stems left between
+// pixels, gives two half-inked columns instead, which read as a blurred regular stem. The
+// subpixel filter would spread even a whole-pixel stem over four columns, none of them in the
+// text's colour, so these glyphs are antialiased in grayscale in that rendering too.
+int ThickeningPixels(int em) {
+    return std::max(1, (em + 5) / 11);
+}
+
+FT_Int32 GlyphLoadFlags(const FontFile& file, TextRendering rendering) {
+    return file.thickenStrokes ? FT_LOAD_NO_BITMAP | FT_LOAD_TARGET_MONO : LoadFlags(rendering);
+}
+
+FT_Render_Mode GlyphRenderMode(const FontFile& file, TextRendering rendering) {
+    if (file.thickenStrokes && rendering == TextRendering::Subpixel) {
+        return FT_RENDER_MODE_NORMAL;
+    }
+    return RenderMode(rendering);
+}
+
 TextMetrics ComputeMetrics(FT_Face face, int em) {
     TextMetrics metrics;
     if (face == nullptr) {
@@ -286,16 +308,15 @@ private:
             FT_GlyphSlot_Embolden(sized.face->glyph);
         }
         if (sized.file.thickenStrokes && sized.face->glyph->format == FT_GLYPH_FORMAT_OUTLINE) {
-            // About one pixel at 8 points, more at larger sizes, as a bold face's stems are.
-            FT_Outline_EmboldenXY(&sized.face->glyph->outline, sized.em * 64 / 11, 0);
+            FT_Outline_EmboldenXY(&sized.face->glyph->outline, ThickeningPixels(sized.em) * 64, 0);
         }
         return true;
     }
 
     GlyphImage Render(const SizedFace& sized, char32_t c, TextRendering rendering) {
         GlyphImage image;
-        if (sized.face == nullptr || !LoadGlyph(sized, c, LoadFlags(rendering)) ||
-            FT_Render_Glyph(sized.face->glyph, RenderMode(rendering)) != 0) {
+        if (sized.face == nullptr || !LoadGlyph(sized, c, GlyphLoadFlags(sized.file, rendering)) ||
+            FT_Render_Glyph(sized.face->glyph, GlyphRenderMode(sized.file, rendering)) != 0) {
             return image;
         }
         const FT_GlyphSlot slot = sized.face->glyph;

@@ -3,7 +3,8 @@
 // pixels whatever its desktop's font settings: glyph shapes, hinting and antialiasing are
 // chosen here. Three renderings: plain (black and white), standard (grayscale antialiasing) and
 // subpixel (ClearType-like: red, green and blue coverage per pixel, in RGB order, with
-// FreeType's default LCD filter), composited channel by channel.
+// FreeType's default LCD filter), composited channel by channel. Bold strokes that are made up
+// from a face's regular outlines are whole pixels wide in every rendering (see the source).
 //
 // Layout follows the original platform's text output: integer advances per character, no
 // kerning, the text cell's top at the given y and the baseline at y + ascent.

@@ -118,9 +118,9 @@ TColor ColorFromText(std::string_view text) {
                                    static_cast<BYTE>(value >> 16)));
 }
 
-// Part 0 sets or moves left, part 1 top; part 2 makes right the new left plus a width, or
-// moves the old right; part 3 does the same for bottom. Later parts are ignored. With two
-// parts, right and bottom stay as the item before left them.
+// The first number sets or moves left, the second top; the third makes right the new left plus a
+// width, or moves the old right; the fourth does the same for bottom. Later numbers are ignored.
+// With two numbers, right and bottom stay as the item before left them.
 void ApplyRectText(TRect& rect, std::string_view text) {
     std::vector<std::string> parts;
     SplitText(text, ',', parts);

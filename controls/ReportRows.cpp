@@ -27,6 +27,23 @@ void InvertStrip(QImage& surface, int left, int top, int width, int height) {
     }
 }
 
+// The gradient's colours run from the row's top to its end colour one line below the row. That
+// line is not the row's - it is the next row's top, or lies under the last row - so the gradient
+// is painted through a view of the row's own lines, which it cannot pass.
+void PaintRowGradient(TCanvas& canvas, const TRect& cell) {
+    QImage& surface = canvas.Surface();
+    const int top = std::max(cell.Top, 0);
+    const int bottom = std::min(cell.Bottom, surface.height());
+    if (bottom <= top) {
+        return;
+    }
+    QImage rows(surface.scanLine(top), surface.width(), bottom - top, surface.bytesPerLine(),
+                surface.format());
+    TCanvas rowCanvas(rows);
+    PaintVerticalGradient(rowCanvas, {cell.Left + 1, cell.Top - top, cell.Right, cell.Bottom - top},
+                          kGradientTop, kGradientEnd);
+}
+
 } // namespace
 
 PVirtualNode AddResultRow(TVirtualDrawTree& list, BYTE flag, const std::string& title,
@@ -62,11 +79,9 @@ void DrawFocusRect(TCanvas& canvas, const TRect& rect) {
 }
 
 void PaintReportRow(TCanvas& canvas, const TRESULTNODE& row, const TRect& cell, bool focused) {
-    TRect background = cell;
-    background.Left += 1;
     TFont& font = canvas.Font();
     font.SetName("Tahoma");
-    PaintVerticalGradient(canvas, background, kGradientTop, kGradientEnd);
+    PaintRowGradient(canvas, cell);
 
     font.SetSize(8);
     font.SetColor(kTitleColour);

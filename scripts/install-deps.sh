@@ -8,7 +8,7 @@ packages=(
   g++ cmake ninja-build pkg-config
   # libraries the program links
   zlib1g-dev libpng-dev libgif-dev qt6-base-dev libasound2-dev libsystemd-dev
-  libpulse-dev libsqlite3-dev libfreetype-dev libfontconfig-dev
+  libpulse-dev libsqlite3-dev libfreetype-dev libfontconfig-dev libxcb1-dev
   # the Tahoma faces, and a sans fallback
   fonts-wine fonts-dejavu-core fontconfig
   # tests and benchmarks (X11 and DAMAGE: the start-up benchmark watches the screen)

@@ -1,5 +1,5 @@
-// The drawn page items: the shipped welcome and scanning lists placed as designed, fonts that
-// carry from item to item and activation to activation, pictures, both text forms, the debug
+// The drawn page items: the shipped welcome and scanning lists placed where their rects say, fonts
+// that carry from item to item and activation to activation, pictures, both text forms, the debug
 // fill, failures that stop a page, and the overlay shown with its white made transparent.
 
 #include "controls/DUIRenderer.h"
@@ -53,7 +53,7 @@ protected:
     void SetUp() override { DUIRect() = {}; }
 };
 
-TEST_F(DrawnItemsTest, WelcomeListPlacesItsItemsAsDesigned) {
+TEST_F(DrawnItemsTest, WelcomeListPlacesItsItemsWhereTheirRectsSay) {
     LoadShipped();
     QImage surface = resources_test::WhiteSurface(594, 399);
     TCanvas canvas(surface);

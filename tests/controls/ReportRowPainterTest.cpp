@@ -57,7 +57,7 @@ Marks MarksOf(const QImage& painted, const QImage& background, const TRect& area
     return marks;
 }
 
-TEST(ReportRowPainter, GradientRunsFromTheTopToOneLineBelowTheRow) {
+TEST(ReportRowPainter, GradientRunsTowardsOneLineBelowTheRowAndStaysInIt) {
     const QImage row = Paint(TRESULTNODE{});
     EXPECT_EQ(row.pixel(1, 0), qRgb(252, 250, 255));
     EXPECT_EQ(row.pixel(kWidth - 1, 0), qRgb(252, 250, 255));
@@ -73,6 +73,15 @@ TEST(ReportRowPainter, GradientRunsFromTheTopToOneLineBelowTheRow) {
         EXPECT_EQ(row.pixel(1, y), row.pixel(kWidth / 2, y)) << y;
         EXPECT_LE(qRed(row.pixel(1, y)), qRed(row.pixel(1, y - 1))) << y;
     }
+    // The line below the row, where the end colour would fall, is not the row's: painted on a
+    // taller surface, the row leaves it as it was.
+    QImage taller = resources_test::WhiteSurface(kWidth, kHeight + 1);
+    TCanvas canvas(taller);
+    PaintReportRow(canvas, TRESULTNODE{}, {0, 0, kWidth, kHeight}, false);
+    for (int x : {0, 1, kWidth / 2, kWidth - 1}) {
+        EXPECT_EQ(taller.pixel(x, kHeight), qRgb(255, 255, 255)) << x;
+    }
+    EXPECT_EQ(taller.copy(0, 0, kWidth, kHeight), row);
 }
 
 TEST(ReportRowPainter, TextsStartWhereTheRowPlacesThemInTheirColours) {

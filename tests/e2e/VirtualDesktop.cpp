@@ -157,6 +157,17 @@ std::optional<QRect> VirtualDesktop::Geometry(WindowId window) const {
                  values["Height"]);
 }
 
+std::optional<std::string> VirtualDesktop::Property(WindowId window,
+                                                    const std::string& name) const {
+    auto result = Run({"xprop", "-id", std::to_string(window), name});
+    // An unset property is "NAME:  not found."; a set one has its type in parentheses.
+    if (result.exitCode != 0 || result.output.rfind(name + "(", 0) != 0) {
+        lastOutput_ = "xprop: " + result.output;
+        return std::nullopt;
+    }
+    return result.output;
+}
+
 bool VirtualDesktop::Click(QPoint at) const {
     // Move first and let the pointer's arrival be seen, as a hand would; mousemove's own --sync
     // can hang when the pointer is already there.

@@ -44,6 +44,8 @@ public:
     std::optional<WindowId> TransientFor(WindowId window) const;
     // The window's client area in screen coordinates, the window manager's frame left out.
     std::optional<QRect> Geometry(WindowId window) const;
+    // One property of the window as xprop prints it ("NAME(TYPE) = value"), if it is set.
+    std::optional<std::string> Property(WindowId window, const std::string& name) const;
 
     // Moves the pointer to a point of the screen and clicks the left button there.
     bool Click(QPoint at) const;
