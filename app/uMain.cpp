@@ -108,9 +108,8 @@ void TOEM_FORM::LoadImageButtons() {
     for (TPNGButton* button : {OEM_FORM_TAB_0_TTS_0_BTN_0, OEM_FORM_TAB_0_TTS_0_BTN_1}) {
         Guarded([button] {
             const std::string path = "form1#frame1#RES#" + button->objectName().toStdString();
-            TPicture picture;
-            picture.LoadFromFile(ResourceInstance()->ExtractConfiguredFile(path, "", false));
-            button->SetImageNorm(picture.Graphic());
+            // Decoded as the other pictures are, so that no extracted file stays behind.
+            button->SetImageNorm(ResourceInstance()->LoadConfiguredGraphic(path, "", false));
         });
     }
 }

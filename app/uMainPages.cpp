@@ -108,8 +108,7 @@ void TOEM_FORM::LoadRowIcons() {
             continue;
         }
         Guarded([&] {
-            icon.LoadFromFile(
-                ResourceInstance()->ExtractConfiguredFile(kRowIconPaths[slot], "", false));
+            icon.Assign(ResourceInstance()->LoadConfiguredGraphic(kRowIconPaths[slot], "", false));
         });
     }
 }
