@@ -6,7 +6,6 @@
 
 #include <QCoreApplication>
 #include <QThread>
-#include <cstdio>
 #include <mutex>
 
 namespace {
@@ -24,10 +23,6 @@ std::shared_ptr<platform::SynchronousCaller::Channel>& Channel() {
 // Only touched on the window's thread.
 bool reportOnScreen = false;
 
-void ToStandardError(const std::exception_ptr& error) {
-    std::fprintf(stderr, "tonemender: %s\n", ExceptionMessage(error).c_str());
-}
-
 bool OnWindowThread() {
     QCoreApplication* application = QCoreApplication::instance();
     return application != nullptr && QThread::currentThread() == application->thread();
@@ -37,7 +32,7 @@ void ShowOnWindowThread(const std::exception_ptr& error) {
     // A failure that repeats with every paint would otherwise stack boxes without end, each
     // one's event loop repainting the window under it.
     if (reportOnScreen) {
-        ToStandardError(error);
+        ReportToStandardError(error);
         return;
     }
     reportOnScreen = true;
@@ -72,6 +67,6 @@ void ShowErrorReport(std::exception_ptr error) {
         channel = Channel();
     }
     if (!platform::SynchronousCaller::Call(channel, [error] { ShowOnWindowThread(error); })) {
-        ToStandardError(error);
+        ReportToStandardError(error);
     }
 }

@@ -61,10 +61,12 @@ platform::SynchronousCaller& TOEM_FORM::WindowThread() {
     return messageTarget_->Caller();
 }
 
-// Every step that loads something fails on its own: its control stays empty, the error is
-// reported, and the steps after it - the engine's binding above all - still run.
+// Every step that loads something fails on its own: its control stays empty, and the steps
+// after it - the engine's binding above all - still run. One cause (a missing configuration,
+// say) fails every step after it, so the user is shown only the first failure, once.
 void TOEM_FORM::FormCreate(QObject*) {
-    Guarded([] { ApplyProcessDefaults(); });
+    FirstErrorReport steps;
+    steps.Step([] { ApplyProcessDefaults(); });
     ApplyHandCursors(*this);
     setWindowTitle(QString::fromStdString(ApplicationTitle()));
     setFixedSize(kFormClientWidth, kFormClientHeight);
@@ -76,29 +78,29 @@ void TOEM_FORM::FormCreate(QObject*) {
         OEM_FORM_TAB_0->Pages(i)->SetTabVisible(false);
     }
     Engine = std::make_unique<TOEVolumeFixer>(settings_.Engine);
-    LoadConfiguration();
-    LoadPictures();
+    LoadConfiguration(steps);
+    LoadPictures(steps);
     // The busy marker walks down the report rows, so it lives on the list's client area.
     OEM_FORM_TAB_0_TTS_2_PAL_0->setParent(OEM_FORM_TAB_0_TTS_2_VDT_0->viewport());
     OEM_FORM_TAB_0_TTS_2_PAL_0->show();
-    LoadImageButtons();
-    WriteVersionLabel();
+    LoadImageButtons(steps);
+    WriteVersionLabel(steps);
     BindEngine();
 }
 
-void TOEM_FORM::LoadConfiguration() {
-    Guarded([] {
+void TOEM_FORM::LoadConfiguration(FirstErrorReport& steps) {
+    steps.Step([] {
         TMemoryStream& stream =
             ResourceInstance()->LoadResourceToMemory(GetModuleHandleA(nullptr), "CFG_0001", "CFG");
         ConfigerInstance().LoadStream(stream);
     });
 }
 
-void TOEM_FORM::LoadPictures() {
+void TOEM_FORM::LoadPictures(FirstErrorReport& steps) {
     for (TImage* picture : {OEM_FORM_IMG_0, OEM_FORM_TAB_0_TTS_0_IMG_0, OEM_FORM_TAB_0_TTS_1_IMG_0,
                             OEM_FORM_TAB_0_TTS_2_IMG_0, OEM_FORM_TAB_0_TTS_1_PAL_0_IMG_0,
                             OEM_FORM_TAB_0_TTS_2_PAL_0_IMG_0}) {
-        Guarded([picture] {
+        steps.Step([picture] {
             const std::string path = "form1#frame1#RES#" + picture->objectName().toStdString();
             // The loader hands out its own picture, replaced by its next load: we keep a copy.
             picture->SetGraphic(ResourceInstance()->LoadConfiguredGraphic(path, "", false));
@@ -106,19 +108,18 @@ void TOEM_FORM::LoadPictures() {
     }
 }
 
-void TOEM_FORM::LoadImageButtons() {
+void TOEM_FORM::LoadImageButtons(FirstErrorReport& steps) {
     for (TPNGButton* button : {OEM_FORM_TAB_0_TTS_0_BTN_0, OEM_FORM_TAB_0_TTS_0_BTN_1}) {
-        Guarded([button] {
+        steps.Step([button] {
             const std::string path = "form1#frame1#RES#" + button->objectName().toStdString();
-            TPicture picture;
-            picture.LoadFromFile(ResourceInstance()->ExtractConfiguredFile(path, "", false));
-            button->SetImageNorm(picture.Graphic());
+            // Decoded as the other pictures are, so that no extracted file stays behind.
+            button->SetImageNorm(ResourceInstance()->LoadConfiguredGraphic(path, "", false));
         });
     }
 }
 
-void TOEM_FORM::WriteVersionLabel() {
-    Guarded([this] {
+void TOEM_FORM::WriteVersionLabel(FirstErrorReport& steps) {
+    steps.Step([this] {
         const std::string text = FormatConfigText(
             "form1#frame1#RES#OEM_FORM_TAB_0_TTS_0_LAB_1#text", {OwnFileVersionText()});
         OEM_FORM_TAB_0_TTS_0_LAB_1->setText(QString::fromStdString(text));

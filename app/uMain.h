@@ -20,6 +20,7 @@
 #include <memory>
 #include <vector>
 
+class FirstErrorReport;
 class QLabel;
 class TImage;
 class TOEButtonEx;
@@ -143,10 +144,10 @@ private:
         TOEM_FORM& form_;
     };
 
-    void LoadConfiguration();
-    void LoadPictures();
-    void LoadImageButtons();
-    void WriteVersionLabel();
+    void LoadConfiguration(FirstErrorReport& steps);
+    void LoadPictures(FirstErrorReport& steps);
+    void LoadImageButtons(FirstErrorReport& steps);
+    void WriteVersionLabel(FirstErrorReport& steps);
     void BindEngine();
 
     // Pages (uMainPages.cpp).

@@ -99,6 +99,8 @@ void TOEM_FORM::DrawPageItems(SmallInt Index, TImage* overlay) {
 }
 
 void TOEM_FORM::LoadRowIcons() {
+    // Icons that fail for one cause are reported once.
+    FirstErrorReport steps;
     for (int slot = 0; slot < static_cast<int>(std::size(kRowIconPaths)); ++slot) {
         TPicture& icon = *RowIcons[static_cast<std::size_t>(slot)];
         // A slot the configuration names no picture for stays empty without complaint; one whose
@@ -107,9 +109,8 @@ void TOEM_FORM::LoadRowIcons() {
             ReadConfigText(std::string(kRowIconPaths[slot]) + "#item").empty()) {
             continue;
         }
-        Guarded([&] {
-            icon.LoadFromFile(
-                ResourceInstance()->ExtractConfiguredFile(kRowIconPaths[slot], "", false));
+        steps.Step([&] {
+            icon.Assign(ResourceInstance()->LoadConfiguredGraphic(kRowIconPaths[slot], "", false));
         });
     }
 }

@@ -15,15 +15,15 @@ ExceptionReporter& Reporter() {
     return reporter;
 }
 
-void ToStandardError(const std::exception_ptr& error) noexcept {
+} // namespace
+
+void ReportToStandardError(const std::exception_ptr& error) noexcept {
     try {
         std::fprintf(stderr, "tonemender: %s\n", ExceptionMessage(error).c_str());
     } catch (...) {
         std::fputs("tonemender: an error could not be reported\n", stderr);
     }
 }
-
-} // namespace
 
 ExceptionReporter SetExceptionReporter(ExceptionReporter reporter) {
     std::lock_guard lock(ReporterMutex());
@@ -51,7 +51,7 @@ void ReportException(std::exception_ptr error) noexcept {
         reporter = Reporter();
     }
     if (!reporter) {
-        ToStandardError(error);
+        ReportToStandardError(error);
         return;
     }
     try {
@@ -59,6 +59,20 @@ void ReportException(std::exception_ptr error) noexcept {
     } catch (...) {
         // The report itself failed (no memory for a message box, say): the error still must
         // not be lost.
-        ToStandardError(error);
+        ReportToStandardError(error);
+    }
+}
+
+FirstErrorReport::~FirstErrorReport() {
+    if (first_) {
+        ReportException(first_);
+    }
+}
+
+void FirstErrorReport::Note(std::exception_ptr error) noexcept {
+    if (first_) {
+        ReportToStandardError(error);
+    } else {
+        first_ = std::move(error);
     }
 }

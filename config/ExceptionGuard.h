@@ -21,6 +21,9 @@ void ReportException(std::exception_ptr error) noexcept;
 // exact text the user sees), a fixed text for anything else.
 std::string ExceptionMessage(const std::exception_ptr& error);
 
+// Writes the error's message to standard error, for errors no box is shown for.
+void ReportToStandardError(const std::exception_ptr& error) noexcept;
+
 template <class Body> void Guarded(Body&& body) noexcept {
     try {
         std::forward<Body>(body)();
@@ -38,3 +41,27 @@ template <class Result, class Body> Result GuardedOr(Result fallback, Body&& bod
         return fallback;
     }
 }
+
+// Steps that each may fail, where one cause tends to fail many in a row (a missing resource
+// fails everything loaded from it): every step still runs, but only the first error goes to
+// the reporter, when this goes; the later ones go to standard error.
+class FirstErrorReport {
+public:
+    FirstErrorReport() = default;
+    ~FirstErrorReport();
+    FirstErrorReport(const FirstErrorReport&) = delete;
+    FirstErrorReport& operator=(const FirstErrorReport&) = delete;
+
+    template <class Body> void Step(Body&& body) noexcept {
+        try {
+            std::forward<Body>(body)();
+        } catch (...) {
+            Note(std::current_exception());
+        }
+    }
+
+private:
+    void Note(std::exception_ptr error) noexcept;
+
+    std::exception_ptr first_;
+};

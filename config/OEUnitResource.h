@@ -39,10 +39,13 @@ public:
     TMemoryStream& LoadResourceToMemory(HMODULE module, const std::string& name,
                                         const std::string& type);
     // Writes the resource to a fresh temporary file named after the type and returns its name.
+    // The file stays until the program ends; the program's own pictures do not go this way.
     std::string ExtractResourceToFile(HMODULE module, const std::string& name,
                                       const std::string& type);
     // Decodes the resource with the decoder its type names ("PNG", "GIF"); raises PictureError
-    // when it cannot. The graphic belongs to SharedPicture.
+    // when it cannot. The graphic belongs to SharedPicture. The bytes pass through a temporary
+    // file named after the type, removed as soon as it is read back; where no file can be made
+    // (a full or read-only folder) the decoder takes them from memory, with the same result.
     const TGraphic& LoadResourceGraphic(HMODULE module, const std::string& name,
                                         const std::string& type);
 
@@ -69,6 +72,23 @@ TOEResource* ResourceInstance();
 // empty, only for us); a non-empty extension is added after a further ".", and that second
 // name is not created here. Raises FileCreateError when the platform cannot make the file.
 std::string MakeTempFileName(const std::string& extension);
+
+// A MakeTempFileName name for one use. When it goes, the file written under Name() and the
+// empty one the platform made for it are removed, as far as they are still the files this
+// program made. Raises FileCreateError as MakeTempFileName does.
+class TTempFile {
+public:
+    explicit TTempFile(const std::string& extension);
+    ~TTempFile();
+    TTempFile(const TTempFile&) = delete;
+    TTempFile& operator=(const TTempFile&) = delete;
+
+    const std::string& Name() const { return name_; }
+
+private:
+    std::string name_;
+    std::string made_;
+};
 
 // Inflates a "ZIP" resource file (4-byte little-endian size, then a zlib stream) into target,
 // replacing it. Raises InflateError ("Error") unless the stream is whole and delivers exactly

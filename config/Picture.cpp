@@ -44,6 +44,21 @@ std::string LowerExtension(const std::string& fileName) {
     return extension;
 }
 
+using Decoder = TGraphic (*)(std::span<const unsigned char>);
+
+Decoder DecoderFor(const std::string& fileName) {
+    std::string extension = LowerExtension(fileName);
+    if (extension == "png") {
+        return &DecodePng;
+    }
+    if (extension == "gif") {
+        return &DecodeGif;
+    }
+    throw PictureError("Unknown picture file extension (." + extension + ")");
+}
+
+} // namespace
+
 std::vector<unsigned char> ReadPictureFile(const std::string& fileName) {
     std::ifstream in(fileName, std::ios::binary);
     if (!in) {
@@ -53,17 +68,13 @@ std::vector<unsigned char> ReadPictureFile(const std::string& fileName) {
                                       std::istreambuf_iterator<char>());
 }
 
-} // namespace
-
 TGraphic LoadGraphicFromFile(const std::string& fileName) {
-    std::string extension = LowerExtension(fileName);
-    if (extension == "png") {
-        return DecodePng(ReadPictureFile(fileName));
-    }
-    if (extension == "gif") {
-        return DecodeGif(ReadPictureFile(fileName));
-    }
-    throw PictureError("Unknown picture file extension (." + extension + ")");
+    Decoder decode = DecoderFor(fileName);
+    return decode(ReadPictureFile(fileName));
+}
+
+TGraphic DecodeGraphicNamed(std::span<const unsigned char> bytes, const std::string& fileName) {
+    return DecoderFor(fileName)(bytes);
 }
 
 void TPicture::LoadFromFile(const std::string& fileName) {

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <span>
 #include <string>
+#include <utility>
 #include <vector>
 
 // One whole picture of an animation, already composed with the frames before it.
@@ -51,6 +52,10 @@ TGraphic DecodeGif(std::span<const unsigned char> bytes);
 
 // Chooses the decoder by the file's extension ("png", "gif"; letter case does not matter).
 TGraphic LoadGraphicFromFile(const std::string& fileName);
+// The whole content of a picture file; PictureError when it cannot be opened.
+std::vector<unsigned char> ReadPictureFile(const std::string& fileName);
+// The same decoder choice for bytes that would be, or were, the content of a file so named.
+TGraphic DecodeGraphicNamed(std::span<const unsigned char> bytes, const std::string& fileName);
 
 // The largest picture we agree to decode; nothing the program ships comes near it, and a
 // damaged header must not make us allocate gigabytes.
@@ -63,6 +68,7 @@ public:
     void Clear() { graphic_ = TGraphic(); }
     void LoadFromFile(const std::string& fileName);
     void Assign(const TGraphic& graphic) { graphic_ = graphic; }
+    void Assign(TGraphic&& graphic) { graphic_ = std::move(graphic); }
     const TGraphic& Graphic() const { return graphic_; }
 
 private:

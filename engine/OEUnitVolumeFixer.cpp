@@ -336,18 +336,20 @@ void TOEVolumeFixer::Repair() {
 }
 
 void TOEVolumeFixer::ReinstallAudioService() {
-    const std::string packed = MakeTempFileName("");
-    const std::string script = MakeTempFileName("");
+    // Both files go when this returns: the importer is waited for and has read the script by
+    // then.
+    const TTempFile packed("");
+    const TTempFile script("");
     TMemoryStream stream;
     ResourceInstance()->CopyResourceToStream(nullptr, "AUDIOSRV_5X", "ZIP", stream);
-    if (!platform::ReplaceFile(packed, stream.Memory(), stream.Size())) {
-        throw FileCreateError(packed);
+    if (!platform::ReplaceFile(packed.Name(), stream.Memory(), stream.Size())) {
+        throw FileCreateError(packed.Name());
     }
-    InflateFile(packed, script);
+    InflateFile(packed.Name(), script.Name());
     // The path goes unquoted, as the registry editor is given it; our importer takes the whole
     // rest as one path. The importer is waited for, so the definition is back before the
     // service is started.
-    const std::string parameters = "/s " + script;
+    const std::string parameters = "/s " + script.Name();
     ShellExecuteA(nullptr, "Open", "regedit.exe", parameters.c_str(), nullptr, SW_HIDE);
 }
 

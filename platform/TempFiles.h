@@ -1,7 +1,8 @@
 #pragma once
 // Temporary files, as the program's units ask the platform for them: the temporary folder and
 // unique file names in it. Every file made here is created exclusively (never through a link
-// someone planted) with mode 0600, and is removed again when the program ends.
+// someone planted) with mode 0600. Its user removes it as soon as it has served; whatever is
+// still there when the program ends normally is removed then.
 
 #include "platform/Backend.h"
 #include "platform/Win32Types.h"
@@ -44,6 +45,9 @@ public:
     virtual bool ReplaceFile(const std::string& path, const void* data, std::size_t size) = 0;
     // Leaves a file made here in place at program end (a child process may still read it).
     virtual void KeepAfterExit(const std::string& path) = 0;
+    // Removes a file made here now, if the name still holds the very file we made (a name
+    // someone else reused is theirs), and forgets it. A path not made here is left alone.
+    virtual void RemoveFile(const std::string& path) = 0;
 };
 
 BackendSlot<TempFileBackend>& TempFileSlot();
@@ -60,6 +64,9 @@ inline bool ReplaceFile(const std::string& path, const void* data, std::size_t s
 }
 inline void KeepAfterExit(const std::string& path) {
     TempFileSlot().Get().KeepAfterExit(path);
+}
+inline void RemoveFile(const std::string& path) {
+    TempFileSlot().Get().RemoveFile(path);
 }
 
 } // namespace platform

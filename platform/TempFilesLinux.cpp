@@ -1,5 +1,6 @@
 // Temporary files on Linux: a private, exclusive create in $TMPDIR (else /tmp), and a list of
-// what we made so that the program leaves nothing behind when it ends.
+// what we made, so that we only ever remove our own files: each as soon as its user is done
+// with it, and what is left when the program ends.
 
 #include "platform/TempFiles.h"
 
@@ -35,13 +36,8 @@ bool WriteAll(int fd, const void* data, std::size_t size) {
 class LinuxTempFiles : public TempFileBackend {
 public:
     ~LinuxTempFiles() override {
-        // Only what is still the very file we made goes: a name someone else reused is theirs.
         for (const Made& made : made_) {
-            struct stat now {};
-            if (::lstat(made.path.c_str(), &now) == 0 && now.st_dev == made.device &&
-                now.st_ino == made.inode) {
-                ::unlink(made.path.c_str());
-            }
+            RemoveIfStillOurs(made);
         }
     }
 
@@ -124,12 +120,32 @@ public:
         std::erase_if(made_, [&](const Made& made) { return made.path == path; });
     }
 
+    void RemoveFile(const std::string& path) override {
+        std::lock_guard lock(mutex_);
+        std::erase_if(made_, [&](const Made& made) {
+            if (made.path != path) {
+                return false;
+            }
+            RemoveIfStillOurs(made);
+            return true;
+        });
+    }
+
 private:
     struct Made {
         std::string path;
         dev_t device;
         ino_t inode;
     };
+
+    // Only what is still the very file we made goes: a name someone else reused is theirs.
+    static void RemoveIfStillOurs(const Made& made) {
+        struct stat now {};
+        if (::lstat(made.path.c_str(), &now) == 0 && now.st_dev == made.device &&
+            now.st_ino == made.inode) {
+            ::unlink(made.path.c_str());
+        }
+    }
 
     void Remember(const std::string& path, const struct stat& info) {
         std::lock_guard lock(mutex_);

@@ -12,10 +12,24 @@ std::optional<std::string> Copy(LPCSTR text) {
 
 HINSTANCE ScriptedShell::Execute(HWND owner, LPCSTR operation, LPCSTR file, LPCSTR parameters,
                                  LPCSTR directory, INT showCommand) {
+    ShellCall call{owner,           Copy(operation), Copy(file), Copy(parameters),
+                   Copy(directory), showCommand};
+    std::function<void(const ShellCall&)> action;
+    {
+        std::lock_guard lock(mutex_);
+        calls_.push_back(call);
+        action = onCall_;
+    }
+    if (action) {
+        action(call);
+    }
     std::lock_guard lock(mutex_);
-    calls_.push_back(ShellCall{owner, Copy(operation), Copy(file), Copy(parameters),
-                               Copy(directory), showCommand});
     return reinterpret_cast<HINSTANCE>(result_);
+}
+
+void ScriptedShell::OnCall(std::function<void(const ShellCall&)> action) {
+    std::lock_guard lock(mutex_);
+    onCall_ = std::move(action);
 }
 
 void ScriptedShell::SetResult(UINT_PTR result) {

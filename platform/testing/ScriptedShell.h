@@ -3,6 +3,7 @@
 
 #include "platform/Shell.h"
 
+#include <functional>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -27,11 +28,14 @@ public:
 
     // The value every call returns; above 32 is success.
     void SetResult(UINT_PTR result);
+    // Runs during each call, before it returns, as the program handed over would.
+    void OnCall(std::function<void(const ShellCall&)> action);
     std::vector<ShellCall> Calls() const;
 
 private:
     mutable std::mutex mutex_;
     UINT_PTR result_ = 42;
+    std::function<void(const ShellCall&)> onCall_;
     std::vector<ShellCall> calls_;
 };
 

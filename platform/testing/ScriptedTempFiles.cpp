@@ -24,15 +24,29 @@ UINT ScriptedTempFiles::NextUniqueNumber() {
 
 CreateResult ScriptedTempFiles::CreateNewFile(const std::string& path, const void* data,
                                               std::size_t size) {
-    return real_->CreateNewFile(path, data, size);
+    if (refuseFiles) {
+        return CreateResult::Failed;
+    }
+    CreateResult result = real_->CreateNewFile(path, data, size);
+    if (result == CreateResult::Created) {
+        ++filesMade_;
+    }
+    return result;
 }
 
 bool ScriptedTempFiles::ReplaceFile(const std::string& path, const void* data, std::size_t size) {
+    if (refuseFiles) {
+        return false;
+    }
     return real_->ReplaceFile(path, data, size);
 }
 
 void ScriptedTempFiles::KeepAfterExit(const std::string& path) {
     real_->KeepAfterExit(path);
+}
+
+void ScriptedTempFiles::RemoveFile(const std::string& path) {
+    real_->RemoveFile(path);
 }
 
 } // namespace platform::testing

@@ -2,7 +2,10 @@
 // re-check after it, which counts a listed problem as fixed only when the check that found it
 // now confirms it is gone.
 #include "EngineTestSupport.h"
+#include "config/Errors.h"
 #include "engine/ProblemCatalogue.h"
+#include "platform/ModuleResources.h"
+#include "platform/testing/ScriptedModuleResources.h"
 
 #include <cstring>
 #include <filesystem>
@@ -74,9 +77,21 @@ INSTANTIATE_TEST_SUITE_P(Engine, RepairSteps,
                                          RepairCase{"Missing", 0, 0, true, true}),
                          [](const auto& info) { return std::string(info.param.name); });
 
-TEST(EngineRepair, ReinstallHandsTheUnpackedScriptToTheRegistryEditor) {
+TEST(EngineRepair, ReinstallHandsTheUnpackedScriptToTheRegistryEditorThenRemovesIt) {
     ScriptedWorld world;
     TOEVolumeFixer engine;
+    // What the registry editor finds while it runs.
+    std::string bytes;
+    int files = 0;
+    world.shell.OnCall([&](const platform::ShellCall& call) {
+        ASSERT_TRUE(call.parameters.has_value());
+        std::ifstream in(call.parameters->substr(3), std::ios::binary);
+        bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+        for (const auto& entry : std::filesystem::directory_iterator(world.tempFolder.Path())) {
+            EXPECT_EQ(entry.path().filename().string().rfind("~qv", 0), 0u);
+            ++files;
+        }
+    });
 
     engine.ReinstallAudioService();
 
@@ -93,19 +108,24 @@ TEST(EngineRepair, ReinstallHandsTheUnpackedScriptToTheRegistryEditor) {
     EXPECT_EQ(script.parent_path(), std::filesystem::path(world.tempFolder.Path()));
 
     // A REGEDIT5 script in UTF-16 with its byte-order mark.
-    std::ifstream in(script, std::ios::binary);
-    std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     const std::u16string header = u"\uFEFFWindows Registry Editor Version 5.00";
     ASSERT_GE(bytes.size(), header.size() * 2);
     EXPECT_EQ(std::memcmp(bytes.data(), header.data(), header.size() * 2), 0);
+    EXPECT_EQ(files, 2) << "the packed copy and the script, while the editor runs";
+    // The editor is waited for: once it has returned, neither file is needed any more.
+    EXPECT_TRUE(std::filesystem::is_empty(world.tempFolder.Path()));
+}
 
-    // The packed copy and the script, nothing else; neither is removed.
-    int files = 0;
-    for (const auto& entry : std::filesystem::directory_iterator(world.tempFolder.Path())) {
-        EXPECT_EQ(entry.path().filename().string().rfind("~qv", 0), 0u);
-        ++files;
-    }
-    EXPECT_EQ(files, 2);
+TEST(EngineRepair, AScriptThatCannotBeUnpackedLeavesNoFileBehind) {
+    auto module = std::make_unique<platform::testing::ScriptedModuleResources>();
+    module->Add("AUDIOSRV_5X", "ZIP", std::string("not packed"));
+    platform::ScopedBackend<platform::ModuleResourceBackend> resources(
+        platform::ModuleResourceSlot(), std::move(module));
+    ScriptedWorld world;
+    TOEVolumeFixer engine;
+    EXPECT_THROW(engine.ReinstallAudioService(), InflateError);
+    EXPECT_TRUE(world.shell.Calls().empty());
+    EXPECT_TRUE(std::filesystem::is_empty(world.tempFolder.Path()));
 }
 
 TEST(EngineRepair, DoesNothingWhileAScanRuns) {

@@ -3,6 +3,7 @@
 // scripted platform, or with notifications handed to the window the way the worker does.
 
 #include "FlowTestSupport.h"
+#include "WindowTestSupport.h"
 #include "app/ScanFlow.h"
 #include "controls/OEUnitButtonEx.h"
 #include "controls/OEUnitProgressBarEx.h"
@@ -60,6 +61,26 @@ TEST(FlowScan, AHealthyScanShowsEveryStepThenSaysAllIsWellAndReturns) {
     EXPECT_EQ(rig.ActivePage(), kWelcomePage);
     EXPECT_EQ(rig.form->OEM_FORM_TAB_0_TTS_2_VDT_0->RootNodeCount(), 0);
     EXPECT_EQ(rig.form->OEM_FORM_TAB_0_TTS_2_BTN_0->Caption(), "Fix");
+}
+
+TEST(FlowScan, WithoutItsConfigurationTheWindowReportsOnceAndItsStartStillScans) {
+    platform::ScopedBackend<platform::ModuleResourceBackend> resources(
+        platform::ModuleResourceSlot(), window_test::ShippedResourcesExcept({"CFG_0001"}));
+    window_test::ForgetConfiguration(); // as a fresh process has it
+    Rig rig;
+    ASSERT_EQ(rig.boxes.Calls().size(), 1u) << "one cause, one box";
+    EXPECT_EQ(rig.boxes.Calls()[0].flags, MB_OK | MB_ICONSTOP);
+
+    // The start button has no picture to show, but a click where it stands starts the scan.
+    TPNGButton* start = rig.form->OEM_FORM_TAB_0_TTS_0_BTN_0;
+    ASSERT_TRUE(start->isVisible());
+    const QPoint centre = start->mapTo(rig.form.get(), start->rect().center());
+    ASSERT_EQ(rig.form->childAt(centre), start);
+    QTest::mouseClick(start, Qt::LeftButton, {}, start->rect().center());
+    ASSERT_TRUE(rig.WaitForScanEnd()) << "the first scan, so no start to count from";
+    EXPECT_THAT(rig.prepared, ElementsAre(0, 1, 2, 0));
+    EXPECT_EQ(rig.world.sound.CallCount(), 1);
+    EXPECT_EQ(rig.ActivePage(), kWelcomePage);
 }
 
 TEST(FlowScan, TheReportListsWhatTheScanFoundHighestKeyFirst) {

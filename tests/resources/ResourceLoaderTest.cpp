@@ -162,6 +162,68 @@ TEST_F(Loader, GraphicsThatCannotBeDecodedRaiseErrors) {
     }
 }
 
+TEST_F(Loader, AGraphicsFileGoesAsSoonAsItIsReadBack) {
+    Temp().uniqueNumbers = {0xC1};
+    const TGraphic& red = loader.LoadResourceGraphic(nullptr, "PNG_RED", "PNG");
+    EXPECT_EQ(red.Width(), 2);
+    EXPECT_EQ(Temp().FilesMade(), 2) << "~qvC1.tmp and ~qvC1.tmp.PNG";
+    EXPECT_FALSE(Present(At("~qvC1.tmp.PNG")));
+    EXPECT_FALSE(Present(At("~qvC1.tmp")));
+
+    EXPECT_THROW(loader.LoadResourceGraphic(nullptr, "BROKEN", "PNG"), PictureError);
+    EXPECT_THROW(loader.LoadResourceGraphic(nullptr, "TEXT", ""), PictureError);
+    EXPECT_EQ(Temp().FilesMade(), 5);
+    EXPECT_TRUE(fs::is_empty(scratch.Path())) << "nor does a picture that failed leave one";
+}
+
+// A folder that takes no file (full, read-only), or a planted link where the picture's file
+// would go: the picture comes from memory, exactly as it would have from the file.
+TEST_F(Loader, WhereNoFileCanBeMadeTheSamePictureComesFromMemory) {
+    std::string victim = At("victim");
+    WriteText(victim, "keep me");
+    fs::create_symlink(victim, At("~qvD1.tmp.GIF"));
+
+    struct Case {
+        const char* name;
+        const char* type;
+    };
+    const Case cases[] = {{"PNG_RED", "PNG"}, {"GIF_TWO", "GIF"}, {"BROKEN", "PNG"},
+                          {"NOTHING", "PNG"}, {"PICTURE", "BMP"}, {"TEXT", ""},
+                          {"PNG_RED", "GIF"}, {"png_blue", "pNg"}};
+    auto load = [&](const Case& c) {
+        try {
+            TGraphic graphic = loader.LoadResourceGraphic(nullptr, c.name, c.type);
+            return std::make_pair(std::string(), graphic);
+        } catch (const PictureError& error) {
+            return std::make_pair(std::string(error.what()), TGraphic());
+        }
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.name) + " " + c.type);
+        Temp().refuseFiles = false;
+        const auto throughFile = load(c);
+        Temp().refuseFiles = true;
+        const auto fromMemory = load(c);
+        EXPECT_EQ(fromMemory.first, throughFile.first);
+        ASSERT_EQ(fromMemory.second.FrameCount(), throughFile.second.FrameCount());
+        EXPECT_EQ(fromMemory.second.Width(), throughFile.second.Width());
+        for (std::size_t i = 0; i < fromMemory.second.FrameCount(); ++i) {
+            EXPECT_EQ(fromMemory.second.Frame(i).pixels, throughFile.second.Frame(i).pixels);
+            EXPECT_EQ(fromMemory.second.Frame(i).delayMs, throughFile.second.Frame(i).delayMs);
+        }
+    }
+    const int made = Temp().FilesMade();
+    EXPECT_EQ(load({"GIF_TWO", "GIF"}).second.FrameCount(), 2u);
+    EXPECT_EQ(Temp().FilesMade(), made) << "a refusing folder got no file";
+
+    Temp().refuseFiles = false;
+    Temp().uniqueNumbers = {0xD1};
+    EXPECT_EQ(load({"GIF_TWO", "GIF"}).second.FrameCount(), 2u) << "past the planted link";
+    EXPECT_EQ(ReadText(victim), "keep me");
+    EXPECT_TRUE(fs::is_symlink(At("~qvD1.tmp.GIF"))) << "not ours to remove";
+    EXPECT_FALSE(Present(At("~qvD1.tmp")));
+}
+
 // The program's own resources, as built into this test from resources/.
 class OwnResources : public ::testing::Test {
 protected:

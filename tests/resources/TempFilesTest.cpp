@@ -87,6 +87,21 @@ TEST_F(RealTempFolder, MakeTempFileNameWithAndWithoutExtension) {
     EXPECT_TRUE(fs::is_regular_file(png.substr(0, png.size() - 4))) << "the .tmp one stays";
 }
 
+TEST_F(RealTempFolder, ATempFileGoesWithTheNameThePlatformMadeForIt) {
+    for (const char* extension : {"", "PNG"}) {
+        SCOPED_TRACE(extension);
+        std::string name;
+        {
+            TTempFile file(extension);
+            name = file.Name();
+            ASSERT_EQ(platform::ReplaceFile(name, "bytes", 5), true);
+            EXPECT_EQ(ReadText(name), "bytes");
+        }
+        EXPECT_FALSE(Present(name));
+        EXPECT_TRUE(fs::is_empty(scratch.Path())) << "the platform's empty file went too";
+    }
+}
+
 TEST(TempFolder, AFolderWeCannotWriteToIsAClearError) {
     TmpDirOverride tmpdir("/proc");
     EXPECT_THROW(MakeTempFileName("PNG"), FileCreateError);
@@ -169,6 +184,31 @@ TEST(TempFileRegistry, MadeFilesGoWhenTheProgramEndsUnlessKeptOrReplaced) {
     EXPECT_TRUE(Present(at("kept")));
     EXPECT_EQ(ReadText(at("swapped")), "theirs");
     EXPECT_EQ(ReadText(at("foreign")), "5") << "a file we did not make is not ours to remove";
+}
+
+TEST(TempFileRegistry, RemovingTakesOnlyOurOwnFileAndForgetsIt) {
+    testing_support::ScratchDir scratch("tm-temp");
+    auto at = [&](const std::string& base) { return scratch.Path() + "/" + base; };
+    {
+        std::unique_ptr<platform::TempFileBackend> backend = platform::MakeLinuxTempFiles();
+        ASSERT_EQ(backend->CreateNewFile(at("made"), "1", 1), platform::CreateResult::Created);
+        ASSERT_EQ(backend->CreateNewFile(at("swapped"), "2", 1), platform::CreateResult::Created);
+        WriteText(at("theirs"), "theirs");
+        fs::rename(at("theirs"), at("swapped"));
+        WriteText(at("foreign"), "not ours");
+
+        for (const char* name : {"made", "swapped", "foreign", "never-there"}) {
+            backend->RemoveFile(at(name));
+        }
+        EXPECT_FALSE(Present(at("made")));
+        EXPECT_EQ(ReadText(at("swapped")), "theirs");
+        EXPECT_EQ(ReadText(at("foreign")), "not ours");
+
+        // Forgotten once removed: whatever takes the name later is not removed at the end.
+        WriteText(at("made"), "a later file");
+    }
+    EXPECT_EQ(ReadText(at("made")), "a later file");
+    EXPECT_EQ(ReadText(at("swapped")), "theirs");
 }
 
 TEST(TempFileRegistry, AProgramThatEndsLeavesNoTemporaryFileBehind) {

@@ -17,6 +17,7 @@
 namespace {
 
 using namespace std::chrono_literals;
+using window_test::ProgramCopy;
 using window_test::RunningProgram;
 
 const std::map<std::string, std::string> kOffscreen = {{"QT_QPA_PLATFORM", "offscreen"}};
@@ -26,33 +27,6 @@ std::map<std::string, std::string> WithHooks(const std::string& hooks) {
     env["TONEMENDER_TEST_HOOKS"] = hooks;
     return env;
 }
-
-// A copy of the program in a folder of the test's own, so no other run shares its registry.
-// The registry's record of the copy is removed again with the object.
-struct ProgramCopy {
-    std::string path;
-    platform::InstanceRegistry registry;
-
-    ProgramCopy(const testing_support::ScratchDir& dir, const std::string& folder)
-        : path(dir.Path() + "/" + folder + "/tonemender"),
-          registry(platform::InstanceIdentifier(path)) {
-        std::filesystem::create_directories(dir.Path() + "/" + folder);
-        std::filesystem::copy_file(TONEMENDER_PROGRAM, path);
-        std::filesystem::permissions(path, std::filesystem::perms::owner_all);
-    }
-    ~ProgramCopy() {
-        std::error_code ignored;
-        std::filesystem::remove(registry.RecordPath(), ignored);
-        std::filesystem::remove(registry.OwnActivationSocketPath(), ignored);
-    }
-
-    std::vector<platform::InstanceEntry> Registered() const {
-        std::ifstream in(registry.RecordPath());
-        std::string text((std::istreambuf_iterator<char>(in)), {});
-        auto record = platform::ParseInstanceRecord(text);
-        return record ? record->entries : std::vector<platform::InstanceEntry>{};
-    }
-};
 
 TEST(OneInstanceProcesses, ASecondStartBringsTheFirstBackAndEndsAtOnce) {
     testing_support::ScratchDir dir("one-instance");

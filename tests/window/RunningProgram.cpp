@@ -3,6 +3,9 @@
 #include <cerrno>
 #include <csignal>
 #include <fcntl.h>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <poll.h>
 #include <spawn.h>
 #include <sys/wait.h>
@@ -135,6 +138,27 @@ void RunningProgram::Kill(int signal) {
     if (pid_ > 0 && !exitCode_) {
         kill(pid_, signal);
     }
+}
+
+ProgramCopy::ProgramCopy(const testing_support::ScratchDir& dir, const std::string& folder)
+    : path(dir.Path() + "/" + folder + "/tonemender"),
+      registry(platform::InstanceIdentifier(path)) {
+    std::filesystem::create_directories(dir.Path() + "/" + folder);
+    std::filesystem::copy_file(TONEMENDER_PROGRAM, path);
+    std::filesystem::permissions(path, std::filesystem::perms::owner_all);
+}
+
+ProgramCopy::~ProgramCopy() {
+    std::error_code ignored;
+    std::filesystem::remove(registry.RecordPath(), ignored);
+    std::filesystem::remove(registry.OwnActivationSocketPath(), ignored);
+}
+
+std::vector<platform::InstanceEntry> ProgramCopy::Registered() const {
+    std::ifstream in(registry.RecordPath());
+    std::string text((std::istreambuf_iterator<char>(in)), {});
+    auto record = platform::ParseInstanceRecord(text);
+    return record ? record->entries : std::vector<platform::InstanceEntry>{};
 }
 
 } // namespace window_test

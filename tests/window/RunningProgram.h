@@ -1,6 +1,9 @@
 #pragma once
 // A program started by a test and left running: its standard output read line by line as it
-// comes, its end waited for or forced.
+// comes, its end waited for or forced; and a copy of the program for a test of its own.
+
+#include "platform/InstanceRegistry.h"
+#include "support/Command.h"
 
 #include <chrono>
 #include <map>
@@ -42,6 +45,20 @@ private:
     std::string output_;
     std::size_t consumed_ = 0;
     std::optional<int> exitCode_;
+};
+
+// A copy of the program in a folder of the test's own, so no other run shares its registry.
+// The registry's record of the copy is removed again with the object.
+struct ProgramCopy {
+    std::string path;
+    platform::InstanceRegistry registry;
+
+    ProgramCopy(const testing_support::ScratchDir& dir, const std::string& folder);
+    ~ProgramCopy();
+    ProgramCopy(const ProgramCopy&) = delete;
+    ProgramCopy& operator=(const ProgramCopy&) = delete;
+
+    std::vector<platform::InstanceEntry> Registered() const;
 };
 
 } // namespace window_test

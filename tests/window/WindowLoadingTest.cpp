@@ -9,9 +9,13 @@
 #include "controls/OEUnitProgressBarEx.h"
 #include "controls/OEUnitXLabel.h"
 #include "controls/PNGExtra.h"
+#include "platform/TempFiles.h"
+#include "platform/testing/ScriptedTempFiles.h"
 #include "platform/testing/ScriptedVersion.h"
+#include "support/Command.h"
 
 #include <QTest>
+#include <filesystem>
 #include <gtest/gtest.h>
 
 using namespace window_test;
@@ -19,6 +23,7 @@ using namespace window_test;
 namespace {
 
 using ResourceSlot = platform::ScopedBackend<platform::ModuleResourceBackend>;
+using TempSlot = platform::ScopedBackend<platform::TempFileBackend>;
 
 std::vector<TImage*> ConfiguredPictures(TOEM_FORM& f) {
     return {f.OEM_FORM_IMG_0,
@@ -96,7 +101,8 @@ TEST(WindowLoading, MissingConfigurationReportsAndLeavesAWorkingWindowWithEmptyT
     FormUnderTest t;
     TOEM_FORM& f = *t.form;
     const auto calls = t.boxes.Calls();
-    ASSERT_FALSE(calls.empty()) << "the pictures the configuration names cannot be found";
+    // Every picture the configuration would name fails for this one cause: one box.
+    ASSERT_EQ(calls.size(), 1u);
     ExpectErrorReports(calls);
     EXPECT_FALSE(ConfigerInstance().HasDocument());
     ASSERT_NE(f.Engine, nullptr);
@@ -117,6 +123,52 @@ TEST(WindowLoading, MissingConfigurationReportsAndLeavesAWorkingWindowWithEmptyT
     SendMessageA(f.Handle(), WM_SETPROGRESS, 3, 0);
     EXPECT_EQ(f.OEM_FORM_TAB_0_TTS_1_PAL_0_PRB_0->Position(), 3);
     EXPECT_EQ(t.boxes.Calls().size(), calls.size()) << "nothing more goes wrong once it runs";
+}
+
+TEST(WindowLoading, NoTemporaryFileStaysWhileTheWindowShows) {
+    testing_support::ScratchDir temp("tm-window-temp");
+    TempSlot files(platform::TempFileSlot(),
+                   std::make_unique<platform::testing::ScriptedTempFiles>(temp.Path()));
+    FormUnderTest t;
+    t.Show();
+    t.form->ShowPage(kScanningPage);
+    EXPECT_EQ(t.form->RowIcons[0]->Graphic().Width(), 32);
+    EXPECT_GT(static_cast<platform::testing::ScriptedTempFiles&>(*files).FilesMade(), 0)
+        << "the pictures went through temporary files";
+    EXPECT_TRUE(std::filesystem::is_empty(temp.Path()));
+    EXPECT_TRUE(t.boxes.Calls().empty());
+}
+
+// A full or read-only temporary folder: the pictures come from memory, and the window looks
+// and works as it always does.
+TEST(WindowLoading, AFolderThatTakesNoFileChangesNothingTheUserSees) {
+    testing_support::ScratchDir temp("tm-window-temp");
+    auto scripted = std::make_unique<platform::testing::ScriptedTempFiles>(temp.Path());
+    platform::testing::ScriptedTempFiles& folder = *scripted;
+    TempSlot files(platform::TempFileSlot(), std::move(scripted));
+    QImage welcome[2]; // by whether the folder refuses files
+    for (bool refuse : {false, true}) {
+        SCOPED_TRACE(refuse ? "refusing folder" : "usable folder");
+        folder.refuseFiles = refuse;
+        const int madeBefore = folder.FilesMade();
+        FormUnderTest t;
+        t.Show();
+        welcome[refuse] = t.form->grab().toImage();
+        t.form->ShowPage(kScanningPage);
+        EXPECT_EQ(folder.FilesMade() > madeBefore, !refuse);
+        EXPECT_TRUE(t.boxes.Calls().empty());
+        for (TImage* picture : ConfiguredPictures(*t.form)) {
+            EXPECT_FALSE(picture->Empty()) << picture->objectName().toStdString();
+        }
+        EXPECT_EQ(t.form->OEM_FORM_TAB_0_TTS_0_BTN_0->ImageNorm().Width(), 300);
+        EXPECT_EQ(t.form->OEM_FORM_TAB_0_TTS_0_BTN_1->ImageNorm().Width(), 135);
+        for (int slot = 0; slot < 4; ++slot) {
+            EXPECT_EQ(t.form->RowIcons[static_cast<std::size_t>(slot)]->Graphic().Width(), 32);
+        }
+    }
+    ASSERT_FALSE(welcome[0].isNull());
+    EXPECT_TRUE(welcome[1] == welcome[0]) << "the welcome page looks the same";
+    EXPECT_TRUE(std::filesystem::is_empty(temp.Path()));
 }
 
 TEST(WindowLoading, DamagedPictureReportsOnceAndOnlyItsControlStaysEmpty) {

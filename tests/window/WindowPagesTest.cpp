@@ -14,7 +14,6 @@
 #include "support/Command.h"
 
 #include <QFontMetrics>
-#include <filesystem>
 #include <gtest/gtest.h>
 
 using namespace window_test;
@@ -55,11 +54,6 @@ std::string WithReplaced(std::string text, const std::string& from, const std::s
     return text;
 }
 
-std::size_t FilesIn(const std::string& folder) {
-    return static_cast<std::size_t>(std::distance(std::filesystem::directory_iterator(folder),
-                                                  std::filesystem::directory_iterator()));
-}
-
 TEST(WindowPages, EachPageDrawsItsItemsIntoItsOverlay) {
     FormUnderTest t;
     t.Show();
@@ -93,10 +87,11 @@ TEST(WindowPages, TheReportIconsAreLoadedTheFirstTimeTheScanningPageIsPrepared) 
         EXPECT_EQ(t.form->RowIcons[static_cast<std::size_t>(slot)]->Graphic().Width(), 32) << slot;
     }
     EXPECT_TRUE(t.form->RowIcons[4]->Graphic().Empty()) << "the fifth slot is never filled";
-    // The scanning page's own items are texts: another preparation would extract only icons.
-    const std::size_t files1 = FilesIn(temp.Path());
+    // The scanning page's own items are texts: another preparation would load only icons.
+    auto& scripted = static_cast<platform::testing::ScriptedTempFiles&>(*files);
+    const int files1 = scripted.FilesMade();
     t.form->ShowPage(kScanningPage);
-    EXPECT_EQ(FilesIn(temp.Path()), files1) << "a loaded slot is not loaded again";
+    EXPECT_EQ(scripted.FilesMade(), files1) << "a loaded slot is not loaded again";
     EXPECT_TRUE(t.boxes.Calls().empty());
 }
 
