@@ -6,9 +6,11 @@
 #include "app/TestHooks.h"
 #include "app/uMain.h"
 #include "config/ExceptionGuard.h"
+#include "platform/StartupTrace.h"
 #include "platform/TerminationSignals.h"
 
 #include <QApplication>
+#include <QEvent>
 #include <QTimer>
 #include <memory>
 
@@ -25,15 +27,40 @@ public:
     }
 };
 
+// For the start-up trace: the window's first paint event, and the first frame once that paint
+// has been flushed to the window system (the next turn of the event loop).
+class FirstFrameWatch : public QObject {
+public:
+    using QObject::QObject;
+
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::Paint) {
+            watched->removeEventFilter(this);
+            platform::MarkStartupPhase("first-paint-event");
+            QTimer::singleShot(0, this, [] { platform::FinishStartupTrace("first-frame"); });
+        }
+        return false;
+    }
+};
+
 void RunWindow(OneInstanceRule& rule) {
     // The program reads no command line, and neither does Qt: it gets only a program name.
     int argc = 1;
     char name[] = "tonemender";
     char* argv[] = {name, nullptr};
+    platform::MarkStartupPhase("instance-checked");
     TonemenderApplication application(argc, argv);
+    platform::MarkStartupPhase("qapplication");
     InitialiseApplication();
+    platform::MarkStartupPhase("fonts-and-error-report");
 
     auto form = std::make_unique<TOEM_FORM>();
+    platform::MarkStartupPhase("window-created");
+    std::unique_ptr<FirstFrameWatch> firstFrame;
+    if (platform::StartupTraceEnabled()) {
+        firstFrame = std::make_unique<FirstFrameWatch>();
+        form->installEventFilter(firstFrame.get());
+    }
     SetMessageBoxOwner(form.get());
     const TestHooks hooks = ReadTestHooks();
     TOEM_FORM* window = form.get();
@@ -54,6 +81,7 @@ void RunWindow(OneInstanceRule& rule) {
     } else {
         form->show();
     }
+    platform::MarkStartupPhase("shown");
     if (hooks.report) {
         QTimer::singleShot(0, window, [window] { ReportWindowState("ready", *window); });
     }
@@ -70,6 +98,7 @@ void RunWindow(OneInstanceRule& rule) {
 } // namespace
 
 int RunTonemender() {
+    platform::MarkStartupPhase("main");
     try {
         OneInstanceRule rule;
         if (!rule.Admit()) {

@@ -19,6 +19,7 @@
 #include "controls/VirtualDrawTree.h"
 #include "platform/MessageWindow.h"
 #include "platform/ModuleResources.h"
+#include "platform/StartupTrace.h"
 #include "platform/WindowFrame.h"
 
 #include <QCloseEvent>
@@ -44,6 +45,7 @@ TOEM_FORM::TOEM_FORM(TFormSettings settings, QWidget* parent)
         [](std::exception_ptr error) { ReportException(error); });
     SetErrorReportChannel(messageTarget_->Caller().SharedChannel());
     BuildControlTree(*this);
+    platform::MarkStartupPhase("controls-built");
     FormCreate(this);
 }
 
@@ -78,12 +80,15 @@ void TOEM_FORM::FormCreate(QObject*) {
         OEM_FORM_TAB_0->Pages(i)->SetTabVisible(false);
     }
     Engine = std::make_unique<TOEVolumeFixer>(settings_.Engine);
+    platform::MarkStartupPhase("engine-created");
     LoadConfiguration(steps);
+    platform::MarkStartupPhase("configuration-loaded");
     LoadPictures(steps);
     // The busy marker walks down the report rows, so it lives on the list's client area.
     OEM_FORM_TAB_0_TTS_2_PAL_0->setParent(OEM_FORM_TAB_0_TTS_2_VDT_0->viewport());
     OEM_FORM_TAB_0_TTS_2_PAL_0->show();
     LoadImageButtons(steps);
+    platform::MarkStartupPhase("pictures-decoded");
     WriteVersionLabel(steps);
     BindEngine();
 }

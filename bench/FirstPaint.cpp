@@ -12,6 +12,14 @@
 // The two programs run in turn, program then baseline, after one warm-up run of each; the
 // ratios are taken pair by pair and their median printed, so a machine that slows down or
 // speeds up between runs moves both sides of a pair alike.
+//
+// With --trace-runs N --trace-dir DIR the program then runs N more times on its own with its
+// start-up trace asked for (TONEMENDER_STARTUP_TRACE=DIR/trace-K.txt); for each of those runs a
+// "traced" line gives when it was started and when its window was first drawn on the screen
+// (CLOCK_BOOTTIME, the trace's clock), and once it is idle how its resident set splits over its
+// mappings (from /proc/PID/smaps, the total from /proc/PID/smaps_rollup).
+//
+//   bench_startup [--runs N] [--log FILE] [--trace-runs N --trace-dir DIR] PROGRAM BASELINE
 
 #include "BenchPulse.h"
 
@@ -25,8 +33,10 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <fcntl.h>
 #include <fstream>
+#include <map>
 #include <optional>
 #include <poll.h>
 #include <set>
@@ -45,6 +55,8 @@ using namespace std::chrono_literals;
 struct Options {
     int runs = 7;
     std::string log = "/dev/null";
+    int traceRuns = 0;
+    std::string traceDir;
     std::string program;
     std::string baseline;
 };
@@ -61,6 +73,15 @@ std::optional<Options> ParseOptions(int argc, char** argv) {
                 return std::nullopt;
             }
             options.runs = static_cast<int>(runs);
+        } else if (arg == "--trace-runs" && i + 1 < argc) {
+            char* end = nullptr;
+            const long runs = std::strtol(argv[++i], &end, 10);
+            if (end == argv[i] || *end != '\0' || runs < 0 || runs > 100) {
+                return std::nullopt;
+            }
+            options.traceRuns = static_cast<int>(runs);
+        } else if (arg == "--trace-dir" && i + 1 < argc) {
+            options.traceDir = argv[++i];
         } else if (arg == "--log" && i + 1 < argc) {
             options.log = argv[++i];
         } else if (!arg.empty() && arg[0] != '-') {
@@ -69,7 +90,7 @@ std::optional<Options> ParseOptions(int argc, char** argv) {
             return std::nullopt;
         }
     }
-    if (programs.size() != 2) {
+    if (programs.size() != 2 || (options.traceRuns > 0 && options.traceDir.empty())) {
         return std::nullopt;
     }
     options.program = programs[0];
@@ -82,11 +103,106 @@ struct RunResult {
     std::string error;
     double firstPaintMs = 0;
     long rssKib = 0;
-    long anonKib = 0;  // of which the process's own memory (heap, pictures, stacks)
-    long fileKib = 0;  // of which mapped files (libraries, fonts)
-    bool idle = false; // the process did settle before its memory was read
-    int colours = 0;   // distinct colours in the window right after its first paint
+    long anonKib = 0;      // of which the process's own memory (heap, pictures, stacks)
+    long fileKib = 0;      // of which mapped files (libraries, fonts)
+    bool idle = false;     // the process did settle before its memory was read
+    int colours = 0;       // distinct colours in the window right after its first paint
+    long long spawnNs = 0; // CLOCK_BOOTTIME just before the fork
+    long long paintNs = 0; // CLOCK_BOOTTIME at the first drawing into the window
+    std::string mappings;  // traced runs: "group=KiB ..." of the resident set once idle
 };
+
+long long BootNs() {
+    timespec now{};
+    clock_gettime(CLOCK_BOOTTIME, &now);
+    return static_cast<long long>(now.tv_sec) * 1000000000LL + now.tv_nsec;
+}
+
+bool EndsWith(const std::string& text, const char* end) {
+    const std::size_t n = std::strlen(end);
+    return text.size() >= n && text.compare(text.size() - n, n, end) == 0;
+}
+
+// Which part of the resident set a mapping is: the program's own file, its heap, Qt's libraries
+// and plugins, other shared libraries, fonts (and font caches), anonymous memory (thread stacks,
+// large allocations, pixel buffers), other mapped files.
+const char* MappingGroup(const std::string& path, const std::string& program) {
+    if (path.empty() || path.rfind("[anon", 0) == 0 || path == "[stack]" ||
+        path.rfind("[stack:", 0) == 0) {
+        return "anonymous";
+    }
+    if (path == "[heap]") {
+        return "heap";
+    }
+    if (path == program) {
+        return "program";
+    }
+    if (path.find("/libQt6") != std::string::npos ||
+        path.find("/qt6/plugins/") != std::string::npos) {
+        return "qt";
+    }
+    if (path.find("/fonts/") != std::string::npos || path.find("fontconfig") != std::string::npos ||
+        EndsWith(path, ".ttf") || EndsWith(path, ".ttc") || EndsWith(path, ".otf") ||
+        EndsWith(path, ".pfb")) {
+        return "fonts";
+    }
+    if (path.find(".so") != std::string::npos) {
+        return "shared";
+    }
+    return "other";
+}
+
+// "total=KiB program=KiB heap=KiB qt=KiB shared=KiB fonts=KiB anonymous=KiB other=KiB"; empty
+// when the process's maps cannot be read.
+std::string MappingSplit(pid_t pid) {
+    const std::string proc = "/proc/" + std::to_string(pid);
+    char exe[4096];
+    const ssize_t exeLength = readlink((proc + "/exe").c_str(), exe, sizeof exe - 1);
+    const std::string program =
+        exeLength > 0 ? std::string(exe, static_cast<std::size_t>(exeLength)) : "";
+    std::ifstream smaps(proc + "/smaps");
+    if (!smaps) {
+        return {};
+    }
+    std::map<std::string, long> groups;
+    for (const char* name : {"program", "heap", "qt", "shared", "fonts", "anonymous", "other"}) {
+        groups[name] = 0;
+    }
+    std::string line;
+    const char* group = "other";
+    while (std::getline(smaps, line)) {
+        if (line.rfind("Rss:", 0) == 0) {
+            groups[group] += std::atol(line.c_str() + 4);
+            continue;
+        }
+        // A mapping's header: "start-end perms offset dev inode [path]", the address range
+        // in lower-case hex; the fields below it are "Name: value".
+        const std::size_t dash = line.find('-');
+        if (dash == std::string::npos || dash == 0 || line.find(':') < line.find(' ')) {
+            continue;
+        }
+        std::istringstream fields(line);
+        std::string range, perms, offset, dev, inode, path;
+        fields >> range >> perms >> offset >> dev >> inode;
+        std::getline(fields >> std::ws, path);
+        if (EndsWith(path, " (deleted)")) {
+            path.resize(path.size() - 10);
+        }
+        group = MappingGroup(path, program);
+    }
+    long total = 0;
+    std::ifstream rollup(proc + "/smaps_rollup");
+    while (std::getline(rollup, line)) {
+        if (line.rfind("Rss:", 0) == 0) {
+            total = std::atol(line.c_str() + 4);
+        }
+    }
+    std::string out = "total=" + std::to_string(total);
+    for (const char* name : {"program", "heap", "qt", "shared", "fonts", "anonymous", "other"}) {
+        out += std::string(" ") + name + "=" + std::to_string(groups[name]);
+    }
+    return out;
+}
 
 double Median(std::vector<double> values) {
     if (values.empty()) {
@@ -179,9 +295,12 @@ public:
 
     bool Ready() const { return ready_; }
 
-    RunResult Run(const std::string& program, const std::string& log) {
+    // trace: where the program writes its start-up trace; empty for a run it does not know of.
+    RunResult Run(const std::string& program, const std::string& log,
+                  const std::string& trace = {}) {
         RunResult result;
         Drain();
+        result.spawnNs = BootNs();
         const auto started = Clock::now();
         const pid_t pid = fork();
         if (pid < 0) {
@@ -195,6 +314,9 @@ public:
                 dup2(none, 0);
                 dup2(out, 1);
                 dup2(out, 2);
+            }
+            if (!trace.empty()) {
+                setenv("TONEMENDER_STARTUP_TRACE", trace.c_str(), 1);
             }
             execl(program.c_str(), program.c_str(), static_cast<char*>(nullptr));
             _exit(127);
@@ -223,6 +345,7 @@ public:
                     const auto& damage = reinterpret_cast<const XDamageNotifyEvent&>(event);
                     if (Overlaps(damage.area, *window)) {
                         painted = Clock::now();
+                        result.paintNs = BootNs();
                     }
                 }
             }
@@ -241,6 +364,9 @@ public:
         result.colours = CountColours(windowId);
 
         result.idle = WaitUntilIdle(pid);
+        if (!trace.empty()) {
+            result.mappings = MappingSplit(pid);
+        }
         const std::optional<long> rss = StatusKib(pid, "VmRSS");
         result.anonKib = StatusKib(pid, "RssAnon").value_or(0);
         result.fileKib = StatusKib(pid, "RssFile").value_or(0);
@@ -334,7 +460,9 @@ void PrintRun(int index, const char* side, const RunResult& run) {
 int main(int argc, char** argv) {
     const std::optional<Options> options = ParseOptions(argc, argv);
     if (!options) {
-        std::fprintf(stderr, "usage: bench_startup [--runs N] [--log FILE] PROGRAM BASELINE\n");
+        std::fprintf(
+            stderr, "usage: bench_startup [--runs N] [--log FILE] [--trace-runs N --trace-dir DIR] "
+                    "PROGRAM BASELINE\n");
         return 2;
     }
     if (std::getenv("DISPLAY") == nullptr) {
@@ -386,6 +514,20 @@ int main(int argc, char** argv) {
     if (paintRatio.empty()) {
         std::fprintf(stderr, "bench_startup: no run pair succeeded\n");
         return 1;
+    }
+    for (int i = 1; i <= options->traceRuns; ++i) {
+        const std::string trace = options->traceDir + "/trace-" + std::to_string(i) + ".txt";
+        std::remove(trace.c_str());
+        const RunResult run = observer.Run(options->program, options->log, trace);
+        if (!run.ok) {
+            std::printf("traced run %d failed: %s\n", i, run.error.c_str());
+            ++failures;
+            continue;
+        }
+        std::printf("traced run=%d trace=%s spawn_ns=%lld paint_ns=%lld idle=%d %s\n", i,
+                    trace.c_str(), run.spawnNs, run.paintNs, run.idle ? 1 : 0,
+                    run.mappings.c_str());
+        std::fflush(stdout);
     }
     std::printf("first_paint_ms program=%.1f baseline=%.1f ratio=%.3f pairs=%zu\n",
                 Median(paintProgram), Median(paintBaseline), Median(paintRatio), paintRatio.size());

@@ -38,7 +38,8 @@ endif()
 if(TONEMENDER_TESTS AND TARGET bench_startup)
   add_test(NAME bench_report_runs
     COMMAND ${PROJECT_SOURCE_DIR}/bench/report --no-build --build-dir ${CMAKE_BINARY_DIR}
-            --out ${CMAKE_CURRENT_BINARY_DIR}/report-check --runs 1 --scans 1 --repetitions 1)
+            --out ${CMAKE_CURRENT_BINARY_DIR}/report-check --runs 1 --scans 1 --repetitions 1
+            --trace-runs 1)
   set_tests_properties(bench_report_runs PROPERTIES
     LABELS bench RESOURCE_LOCK pulseaudio TIMEOUT 400)
 endif()

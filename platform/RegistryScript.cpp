@@ -1,6 +1,5 @@
 #include "platform/RegistryScript.h"
 
-#include <cstring>
 #include <strings.h>
 
 namespace platform {
@@ -63,43 +62,6 @@ std::vector<char16_t> UnitsOf(const std::vector<BYTE>& bytes, std::size_t from) 
     return units;
 }
 
-void AppendUtf16Le(std::vector<BYTE>& out, const std::string& utf8) {
-    // Our own UTF-8 from a validated decode, so it is well formed.
-    for (std::size_t i = 0; i < utf8.size();) {
-        auto lead = static_cast<unsigned char>(utf8[i]);
-        char32_t c;
-        int extra;
-        if (lead < 0x80) {
-            c = lead;
-            extra = 0;
-        } else if (lead < 0xE0) {
-            c = lead & 0x1F;
-            extra = 1;
-        } else if (lead < 0xF0) {
-            c = lead & 0x0F;
-            extra = 2;
-        } else {
-            c = lead & 0x07;
-            extra = 3;
-        }
-        for (int k = 1; k <= extra; ++k) {
-            c = (c << 6) | (static_cast<unsigned char>(utf8[i + k]) & 0x3F);
-        }
-        i += 1 + extra;
-        auto put = [&](char16_t unit) {
-            out.push_back(static_cast<BYTE>(unit & 0xFF));
-            out.push_back(static_cast<BYTE>(unit >> 8));
-        };
-        if (c >= 0x10000) {
-            c -= 0x10000;
-            put(static_cast<char16_t>(0xD800 + (c >> 10)));
-            put(static_cast<char16_t>(0xDC00 + (c & 0x3FF)));
-        } else {
-            put(static_cast<char16_t>(c));
-        }
-    }
-}
-
 struct PhysicalLine {
     std::string text; // UTF-8
     int number;
@@ -151,38 +113,35 @@ int HexDigit(char c) {
     return -1;
 }
 
-// Reads a quoted text starting at text[at] == '"', with \\ and \" as the only escapes; moves at
-// past the closing quote.
-std::string ReadQuoted(const std::string& text, std::size_t& at, int line, const char* what) {
-    std::string out;
+// Checks a quoted text starting at text[at] == '"', with \\ and \" as the only escapes; moves
+// at past the closing quote.
+void SkipQuoted(const std::string& text, std::size_t& at, int line, const char* what) {
     ++at;
     while (at < text.size()) {
         char c = text[at];
         if (c == '"') {
             ++at;
-            return out;
+            return;
         }
         if (c == '\\') {
             if (at + 1 >= text.size() || (text[at + 1] != '\\' && text[at + 1] != '"')) {
                 throw ScriptError{line, std::string(what) + ": a backslash that escapes nothing"};
             }
-            out += text[at + 1];
             at += 2;
             continue;
         }
         if (static_cast<unsigned char>(c) < 0x20) {
             throw ScriptError{line, std::string(what) + ": a control character"};
         }
-        out += c;
         ++at;
     }
     throw ScriptError{line, std::string(what) + ": the closing quote is missing"};
 }
 
-std::vector<BYTE> ReadHexBytes(const std::string& text, int line) {
-    std::vector<BYTE> bytes;
+// Bytes as two hex digits each, separated by commas; none at all is an empty value.
+void CheckHexBytes(const std::string& text, int line) {
     if (text.empty()) {
-        return bytes;
+        return;
     }
     std::size_t at = 0;
     for (;;) {
@@ -190,67 +149,15 @@ std::vector<BYTE> ReadHexBytes(const std::string& text, int line) {
             throw ScriptError{line, "hex data: \"" + text.substr(at, 8) +
                                         "\" is not a byte of two hex digits"};
         }
-        bytes.push_back(static_cast<BYTE>(HexDigit(text[at]) * 16 + HexDigit(text[at + 1])));
         at += 2;
         if (at == text.size()) {
-            return bytes;
+            return;
         }
         if (text[at] != ',') {
             throw ScriptError{line, "hex data: bytes must be separated by commas"};
         }
         ++at;
     }
-}
-
-// The UTF-8 text of UTF-16LE registry bytes that end in one NUL (or are empty).
-std::string StringFromBytes(const std::vector<BYTE>& bytes, int line) {
-    if (bytes.empty()) {
-        return {};
-    }
-    if (bytes.size() % 2 != 0 || bytes[bytes.size() - 2] != 0 || bytes.back() != 0) {
-        throw ScriptError{line, "a string value must be UTF-16 ending in a NUL character"};
-    }
-    std::vector<char16_t> units = UnitsOf(bytes, 0);
-    units.pop_back();
-    for (char16_t unit : units) {
-        if (unit == 0) {
-            throw ScriptError{line, "a string value holds a NUL character before its end"};
-        }
-    }
-    std::optional<std::u32string> decoded = DecodeUtf16(units);
-    if (!decoded) {
-        throw ScriptError{line, "a string value is not valid UTF-16"};
-    }
-    std::string out;
-    for (char32_t c : *decoded) {
-        AppendUtf8(out, c);
-    }
-    return out;
-}
-
-std::vector<std::string> StringsFromBytes(const std::vector<BYTE>& bytes, int line) {
-    std::vector<std::string> strings;
-    if (bytes.empty() || (bytes.size() == 2 && bytes[0] == 0 && bytes[1] == 0)) {
-        return strings;
-    }
-    if (bytes.size() % 2 != 0 || bytes.size() < 4 || bytes[bytes.size() - 1] != 0 ||
-        bytes[bytes.size() - 2] != 0 || bytes[bytes.size() - 3] != 0 ||
-        bytes[bytes.size() - 4] != 0) {
-        throw ScriptError{line, "a multi-string value must end in two NUL characters"};
-    }
-    std::vector<BYTE> piece;
-    for (std::size_t i = 0; i + 2 < bytes.size(); i += 2) {
-        piece.push_back(bytes[i]);
-        piece.push_back(bytes[i + 1]);
-        if (bytes[i] == 0 && bytes[i + 1] == 0) {
-            if (piece.size() == 2) {
-                throw ScriptError{line, "a multi-string value holds an empty string"};
-            }
-            strings.push_back(StringFromBytes(piece, line));
-            piece.clear();
-        }
-    }
-    return strings;
 }
 
 void CheckKeyPath(const std::string& path, int line) {
@@ -286,106 +193,54 @@ void CheckKeyPath(const std::string& path, int line) {
     }
 }
 
-RegistryValue ParseValue(const std::string& text, int line) {
-    RegistryValue value;
-    value.line = line;
+// True when text is one to eight hex digits.
+bool IsHexNumber(const std::string& text) {
+    if (text.empty() || text.size() > 8) {
+        return false;
+    }
+    for (char c : text) {
+        if (HexDigit(c) < 0) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// A value line: "name" or @, '=', then a quoted string, dword:, hex: or hex(type): data.
+void CheckValue(const std::string& text, int line) {
     std::size_t at = 0;
     if (text[0] == '@') {
-        value.isDefault = true;
         at = 1;
     } else {
-        value.name = ReadQuoted(text, at, line, "value name");
+        SkipQuoted(text, at, line, "value name");
     }
     if (at >= text.size() || text[at] != '=') {
         throw ScriptError{line, "'=' must follow the value name"};
     }
-    std::string data = text.substr(at + 1);
-
+    const std::string data = text.substr(at + 1);
     if (!data.empty() && data.front() == '"') {
         std::size_t position = 0;
-        value.text = ReadQuoted(data, position, line, "string value");
+        SkipQuoted(data, position, line, "string value");
         if (position != data.size()) {
             throw ScriptError{line, "text after the closing quote of a string value"};
         }
-        value.type = RegistryType::String;
-        AppendUtf16Le(value.data, value.text);
-        value.data.push_back(0);
-        value.data.push_back(0);
-        return value;
-    }
-    if (data == "-") {
+    } else if (data == "-") {
         throw ScriptError{line, "deleting values is not supported"};
-    }
-    if (data.rfind("dword:", 0) == 0) {
-        std::string digits = data.substr(6);
-        if (digits.empty() || digits.size() > 8) {
+    } else if (data.rfind("dword:", 0) == 0) {
+        if (!IsHexNumber(data.substr(6))) {
             throw ScriptError{line, "a dword value needs one to eight hex digits"};
         }
-        std::uint32_t number = 0;
-        for (char c : digits) {
-            if (HexDigit(c) < 0) {
-                throw ScriptError{line, "a dword value needs one to eight hex digits"};
-            }
-            number = number * 16 + static_cast<std::uint32_t>(HexDigit(c));
-        }
-        value.type = RegistryType::Dword;
-        value.number = number;
-        for (int shift = 0; shift < 32; shift += 8) {
-            value.data.push_back(static_cast<BYTE>(number >> shift));
-        }
-        return value;
-    }
-
-    DWORD type;
-    std::string list;
-    if (data.rfind("hex:", 0) == 0) {
-        type = static_cast<DWORD>(RegistryType::Binary);
-        list = data.substr(4);
+    } else if (data.rfind("hex:", 0) == 0) {
+        CheckHexBytes(data.substr(4), line);
     } else if (data.rfind("hex(", 0) == 0) {
-        std::size_t close = data.find("):", 4);
-        std::string digits = close == std::string::npos ? "" : data.substr(4, close - 4);
-        if (digits.empty() || digits.size() > 8) {
+        const std::size_t close = data.find("):", 4);
+        if (close == std::string::npos || !IsHexNumber(data.substr(4, close - 4))) {
             throw ScriptError{line, "hex(...) needs a type number in hex digits"};
         }
-        type = 0;
-        for (char c : digits) {
-            if (HexDigit(c) < 0) {
-                throw ScriptError{line, "hex(...) needs a type number in hex digits"};
-            }
-            type = type * 16 + static_cast<DWORD>(HexDigit(c));
-        }
-        list = data.substr(close + 2);
+        CheckHexBytes(data.substr(close + 2), line);
     } else {
         throw ScriptError{line, "the value is not a string, dword or hex value"};
     }
-    value.data = ReadHexBytes(list, line);
-    value.type = static_cast<RegistryType>(type);
-    switch (value.type) {
-    case RegistryType::String:
-    case RegistryType::ExpandString:
-        value.text = StringFromBytes(value.data, line);
-        break;
-    case RegistryType::MultiString:
-        value.strings = StringsFromBytes(value.data, line);
-        break;
-    case RegistryType::Dword:
-    case RegistryType::Qword: {
-        std::size_t width = value.type == RegistryType::Dword ? 4 : 8;
-        if (value.data.size() != width) {
-            throw ScriptError{line, "a number value has the wrong number of bytes"};
-        }
-        for (std::size_t i = width; i-- > 0;) {
-            value.number = (value.number << 8) | value.data[i];
-        }
-        break;
-    }
-    case RegistryType::None:
-    case RegistryType::Binary:
-        break;
-    default:
-        throw ScriptError{line, "value type " + std::to_string(type) + " is not supported"};
-    }
-    return value;
 }
 
 RegistryScript Parse(const std::vector<BYTE>& bytes) {
@@ -435,14 +290,14 @@ RegistryScript Parse(const std::vector<BYTE>& bytes) {
             }
             std::string path = logical.substr(1, logical.size() - 2);
             CheckKeyPath(path, number);
-            script.keys.push_back(RegistryKey{path, number, {}});
+            script.keys.push_back(RegistryKey{path, number});
             continue;
         }
         if (logical.front() == '"' || logical.front() == '@') {
             if (script.keys.empty()) {
                 throw ScriptError{number, "a value before any key"};
             }
-            script.keys.back().values.push_back(ParseValue(logical, number));
+            CheckValue(logical, number);
             continue;
         }
         throw ScriptError{number, "neither a key, a value nor a comment"};
