@@ -44,30 +44,15 @@ bool ServiceNotRunning(const TSCANRESULT& r) {
     return r.ServiceState != SERVICE_RUNNING;
 }
 
-bool StatusRead(const TSCANRESULT& r) {
-    return r.DeviceStatusChecked != 0;
+// A device status finding holds only where the server's devices could be read; it is gone when
+// they are read again and it no longer holds.
+template <BOOL TSCANRESULT::*Finding> bool DeviceFinding(const TSCANRESULT& r) {
+    return r.DeviceStatusChecked != 0 && r.*Finding != 0;
 }
 
-bool NoOutputDevice(const TSCANRESULT& r) {
-    return StatusRead(r) && r.NoOutputDevice != 0;
-}
-
-bool OutputToDummy(const TSCANRESULT& r) {
-    return StatusRead(r) && r.OutputToDummy != 0;
-}
-
-bool OutputSwitchedOff(const TSCANRESULT& r) {
-    return StatusRead(r) && r.OutputSwitchedOff != 0;
-}
-
-bool OutputUnplugged(const TSCANRESULT& r) {
-    return StatusRead(r) && r.OutputUnplugged != 0;
-}
-
-// A device finding is gone when the server's devices are read again and it no longer holds.
-template <bool (*Finding)(const TSCANRESULT&)>
+template <BOOL TSCANRESULT::*Finding>
 bool DeviceFindingGone(const TSCANRESULT&, const TSCANRESULT& after) {
-    return StatusRead(after) && !Finding(after);
+    return after.DeviceStatusChecked != 0 && after.*Finding == 0;
 }
 
 bool SoundPlaysNow(const TSCANRESULT&, const TSCANRESULT& after) {
@@ -129,16 +114,20 @@ constexpr std::array<TProblemEntry, 9> kCatalogue{{
      kNotRunning, CheckService, ServiceNotRunning, RunningNow},
     {ScanCode::DeviceStatusDone, 9, TM_PROBLEM_TEXT("TEXT_VD_10"),
      TM_PROBLEM_TEXT("TEXT_VD_10#text"), TM_PROBLEM_TEXT("TEXT_VD_10#desc"), 2, kDetected,
-     kNotFixed, CheckDeviceStatus, NoOutputDevice, DeviceFindingGone<NoOutputDevice>},
+     kNotFixed, CheckDeviceStatus, DeviceFinding<&TSCANRESULT::NoOutputDevice>,
+     DeviceFindingGone<&TSCANRESULT::NoOutputDevice>},
     {ScanCode::DeviceStatusDone, 8, TM_PROBLEM_TEXT("TEXT_VD_11"),
      TM_PROBLEM_TEXT("TEXT_VD_11#text"), TM_PROBLEM_TEXT("TEXT_VD_11#desc"), 1, kDetected,
-     kNotFixed, CheckDeviceStatus, OutputSwitchedOff, DeviceFindingGone<OutputSwitchedOff>},
+     kNotFixed, CheckDeviceStatus, DeviceFinding<&TSCANRESULT::OutputSwitchedOff>,
+     DeviceFindingGone<&TSCANRESULT::OutputSwitchedOff>},
     {ScanCode::DeviceStatusDone, 7, TM_PROBLEM_TEXT("TEXT_VD_12"),
      TM_PROBLEM_TEXT("TEXT_VD_12#text"), TM_PROBLEM_TEXT("TEXT_VD_12#desc"), 1, kDetected,
-     kNotFixed, CheckDeviceStatus, OutputToDummy, DeviceFindingGone<OutputToDummy>},
+     kNotFixed, CheckDeviceStatus, DeviceFinding<&TSCANRESULT::OutputToDummy>,
+     DeviceFindingGone<&TSCANRESULT::OutputToDummy>},
     {ScanCode::DeviceStatusDone, 6, TM_PROBLEM_TEXT("TEXT_VD_13"),
      TM_PROBLEM_TEXT("TEXT_VD_13#text"), TM_PROBLEM_TEXT("TEXT_VD_13#desc"), 0, kDetected,
-     kNotFixed, CheckDeviceStatus, OutputUnplugged, DeviceFindingGone<OutputUnplugged>},
+     kNotFixed, CheckDeviceStatus, DeviceFinding<&TSCANRESULT::OutputUnplugged>,
+     DeviceFindingGone<&TSCANRESULT::OutputUnplugged>},
 }};
 
 #undef TM_PROBLEM_TEXT
