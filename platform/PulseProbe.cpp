@@ -13,14 +13,35 @@ namespace {
 
 struct ProbeState {
     bool done = false;
+    bool countSinks = false;
+    int sinksSeen = 0;
     PulseProbeResult result;
     pa_operation* info = nullptr;
+    pa_operation* sinks = nullptr;
 };
 
-void OnServerInfo(pa_context*, const pa_server_info* info, void* userdata) {
+void OnSinkInfo(pa_context*, const pa_sink_info* info, int eol, void* userdata) {
+    auto* state = static_cast<ProbeState*>(userdata);
+    if (eol > 0) {
+        state->result.sinks = state->sinksSeen;
+        state->done = true;
+    } else if (eol < 0) {
+        state->done = true;
+    } else if (info != nullptr) {
+        ++state->sinksSeen;
+    }
+}
+
+void OnServerInfo(pa_context* context, const pa_server_info* info, void* userdata) {
     auto* state = static_cast<ProbeState*>(userdata);
     if (info != nullptr && info->server_name != nullptr) {
         state->result.serverName = info->server_name;
+    }
+    if (state->countSinks) {
+        state->sinks = pa_context_get_sink_info_list(context, &OnSinkInfo, state);
+        if (state->sinks != nullptr) {
+            return;
+        }
     }
     state->done = true;
 }
@@ -48,7 +69,7 @@ void OnContextState(pa_context* context, void* userdata) {
 
 } // namespace
 
-PulseProbeResult ProbePulseServer(std::chrono::milliseconds bound) {
+PulseProbeResult ProbePulseServer(std::chrono::milliseconds bound, bool countSinks) {
     using Clock = std::chrono::steady_clock;
     const Clock::time_point deadline = Clock::now() + bound;
 
@@ -67,6 +88,7 @@ PulseProbeResult ProbePulseServer(std::chrono::milliseconds bound) {
     }
 
     ProbeState state;
+    state.countSinks = countSinks;
     pa_context_set_state_callback(context, &OnContextState, &state);
     if (pa_context_connect(context, nullptr, PA_CONTEXT_NOAUTOSPAWN, nullptr) < 0) {
         state.done = true;
@@ -89,9 +111,11 @@ PulseProbeResult ProbePulseServer(std::chrono::milliseconds bound) {
     }
 
     PulseProbeResult result = state.result;
-    if (state.info != nullptr) {
-        pa_operation_cancel(state.info);
-        pa_operation_unref(state.info);
+    for (pa_operation* operation : {state.info, state.sinks}) {
+        if (operation != nullptr) {
+            pa_operation_cancel(operation);
+            pa_operation_unref(operation);
+        }
     }
     pa_context_set_state_callback(context, nullptr, nullptr);
     pa_context_disconnect(context);
