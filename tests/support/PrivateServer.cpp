@@ -1,6 +1,11 @@
 #include "support/PrivateServer.h"
 
+#include "support/PrivatePipeWire.h"
+#include "support/PrivatePulse.h"
+
 #include <cstdlib>
+#include <filesystem>
+#include <fstream>
 #include <regex>
 
 namespace testing_support {
@@ -80,6 +85,22 @@ std::optional<bool> PrivateServer::SinkMuted() const {
         return false;
     }
     return std::nullopt;
+}
+
+std::unique_ptr<PrivateServer> MakePrivateServer(ServerKind kind) {
+    if (kind == ServerKind::PipeWire) {
+        return std::make_unique<PrivatePipeWire>(PrivatePipeWire::Sink::Configured);
+    }
+    auto pulse = std::make_unique<PrivatePulse>();
+    std::filesystem::path dir = pulse->Environment().at("HOME");
+    dir /= ".config/pulse";
+    std::filesystem::create_directories(dir);
+    std::ofstream(dir / "client.conf") << "autospawn = no\n";
+    return pulse;
+}
+
+std::string KindName(ServerKind kind) {
+    return kind == ServerKind::PipeWire ? "PipeWire" : "PulseAudio";
 }
 
 } // namespace testing_support

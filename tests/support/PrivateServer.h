@@ -6,6 +6,7 @@
 #include "support/Command.h"
 
 #include <map>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -54,5 +55,15 @@ private:
     bool applied_ = false;
     std::map<std::string, std::optional<std::string>> saved_;
 };
+
+enum class ServerKind { PulseAudio, PipeWire };
+
+// A private server of that kind, not started yet, that no client library starts behind the
+// test's back (autospawn off in its HOME). PipeWire's has its own null sink "tm_null" as its
+// default, like PulseAudio's.
+std::unique_ptr<PrivateServer> MakePrivateServer(ServerKind kind);
+
+// "PulseAudio" or "PipeWire", for the names of parametrised tests.
+std::string KindName(ServerKind kind);
 
 } // namespace testing_support
