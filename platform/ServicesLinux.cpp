@@ -35,7 +35,8 @@ constexpr const char* kAudioService = "AudioSrv";
 // core and session manager first; a daemon we started ourselves has only itself to bring up.
 constexpr std::chrono::seconds kUnitStartLimit{20};
 constexpr std::chrono::seconds kDaemonStartLimit{10};
-// `pulseaudio --start` returns once the daemon is up; give the socket a moment to answer.
+// `pulseaudio --start` returns once the daemon is up, and the user manager's jobs for PipeWire
+// once its processes are started: give the server a moment to answer.
 constexpr std::chrono::seconds kAfterStarterGrace{3};
 
 bool IsAudioService(LPCSTR name) {
@@ -82,9 +83,10 @@ struct ServiceObject {
     SoundServer server = SoundServer::PulseAudio;
     DWORD access = 0;
     ServiceStartJob job;
-    std::vector<std::string> jobPaths; // unit mode: the manager's start jobs
-    pid_t starter = -1;                // daemon mode: `pulseaudio --start`, until reaped
-    std::optional<int> starterExit;    // its exit code once reaped
+    std::vector<std::string> jobPaths;            // unit mode: the manager's start jobs
+    std::optional<Clock::time_point> jobsEndedAt; // unit mode: when the last of them ended
+    pid_t starter = -1;                           // daemon mode: `pulseaudio --start`, until reaped
+    std::optional<int> starterExit;               // its exit code once reaped
     Clock::time_point starterEndedAt{};
 };
 
@@ -186,10 +188,17 @@ public:
                            ? (up ? SERVICE_RUNNING : SERVICE_STOPPED)
                            : ServiceStateFromUnits(up, facts);
             if (starting) {
-                startEnded = true;
+                bool jobsOver = true;
                 for (const std::string& job : service->jobPaths) {
-                    startEnded = startEnded && !systemd.JobPending(job);
+                    jobsOver = jobsOver && !systemd.JobPending(job);
                 }
+                if (jobsOver && !service->jobsEndedAt) {
+                    service->jobsEndedAt = now;
+                }
+                // PulseAudio's unit is the server. PipeWire's jobs end when its processes have
+                // started, which leaves the parts a moment to find each other.
+                startEnded = jobsOver && (service->server == SoundServer::PulseAudio ||
+                                          now - *service->jobsEndedAt >= kAfterStarterGrace);
             }
         } else {
             ReapStarter(*service, now);
@@ -252,6 +261,7 @@ public:
                 return 0;
             }
             service->jobPaths = {*job};
+            service->jobsEndedAt.reset();
             service->job.Begin(Clock::now(), kUnitStartLimit);
             return 1;
         }
@@ -358,6 +368,7 @@ private:
         if (service.unitMode) {
             SystemdUserManager& systemd = *service.session->systemd;
             service.jobPaths.clear();
+            service.jobsEndedAt.reset();
             for (const PartStep& step : plan.steps) {
                 const std::string unit = PartUnit(step.part, plan.sessionManager);
                 std::optional<std::string> job = step.action == PartAction::Restart
