@@ -399,6 +399,9 @@ private:
             if (step.action == PartAction::Restart || step.part == PipeWirePart::Core) {
                 StopSessionProcesses(name);
             }
+            if (step.part == PipeWirePart::Pulse) {
+                PreparePulseRuntimeFolder();
+            }
             if (!SpawnDetached({*program})) {
                 continue;
             }

@@ -259,6 +259,18 @@ void StopSessionProcesses(const std::string& name, std::chrono::milliseconds bou
     WaitGone(stale, bound);
 }
 
+void PreparePulseRuntimeFolder() {
+    std::string folder = Env("PULSE_RUNTIME_PATH");
+    if (folder.empty()) {
+        const std::string runtime = Env("XDG_RUNTIME_DIR");
+        if (runtime.empty()) {
+            return;
+        }
+        folder = runtime + "/pulse";
+    }
+    mkdir(folder.c_str(), 0700);
+}
+
 PipeWireFacts ReadPipeWireFacts(bool pulseAnswersAsPipeWire) {
     PipeWireFacts facts;
     facts.coreAnswers = PipeWireCoreAnswers();

@@ -31,6 +31,11 @@ std::vector<pid_t> SessionProcesses(const std::string& name);
 void StopSessionProcesses(const std::string& name,
                           std::chrono::milliseconds bound = std::chrono::milliseconds(1000));
 
+// Makes the pulse server's runtime folder (mode 0700) where it is missing. pipewire-pulse makes
+// it with a look first and a mkdir after, and gives up when a pulse client polling meanwhile
+// (our own probe) made it in between.
+void PreparePulseRuntimeFolder();
+
 // Everything but the pulse probe's part: the core, the session manager that runs, the pulse
 // server's process, the session managers installed.
 PipeWireFacts ReadPipeWireFacts(bool pulseAnswersAsPipeWire);

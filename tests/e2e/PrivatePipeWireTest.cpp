@@ -76,8 +76,9 @@ TEST(PrivatePipeWire, KillsOnePartAndStartsOnlyWhatIsMissing) {
 TEST(PrivatePipeWire, TwoSessionsDoNotSeeEachOther) {
     PrivatePipeWire first;
     PrivatePipeWire second;
-    ASSERT_TRUE(first.Start());
-    ASSERT_TRUE(second.Start());
+    std::string error;
+    ASSERT_TRUE(first.Start(&error)) << error;
+    ASSERT_TRUE(second.Start(&error)) << error;
     ASSERT_EQ(first.Pactl({"set-sink-volume", "@DEFAULT_SINK@", "30%"}).exitCode, 0);
     ASSERT_EQ(second.Pactl({"set-sink-volume", "@DEFAULT_SINK@", "70%"}).exitCode, 0);
     first.KillPart(PrivatePipeWire::kPulse);

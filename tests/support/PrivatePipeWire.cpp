@@ -329,6 +329,9 @@ bool PrivatePipeWire::Start(std::string* error) {
             std::this_thread::sleep_for(20ms);
         }
     }
+    // pipewire-pulse makes its runtime folder with a look first and a mkdir after, and gives up
+    // when a pulse client polling for it (pactl, below) made the folder in between.
+    mkdir((xdgRuntime_ + "/pulse").c_str(), 0700);
     for (const char* part : {kSessionManager, kPulse}) {
         if (CountPart(part) == 0 && Spawn(part) < 0) {
             return fail(std::string("cannot start ") + part);

@@ -1,5 +1,7 @@
 #include "support/PrivatePulse.h"
 
+#include "support/PrivatePipeWire.h"
+
 #include <cerrno>
 #include <chrono>
 #include <csignal>
@@ -33,6 +35,14 @@ PrivatePulse::PrivatePulse() : root_(std::make_unique<ScratchDir>("tm-pulse")) {
 
 PrivatePulse::~PrivatePulse() {
     Kill();
+    // Whatever else the code under test started in this runtime folder (a server of the other
+    // kind, say) goes with it.
+    for (pid_t pid : PrivatePipeWire::ProcessesIn(xdgRuntime_)) {
+        kill(pid, SIGKILL);
+    }
+    for (int i = 0; i < 200 && !PrivatePipeWire::ProcessesIn(xdgRuntime_).empty(); ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
 }
 
 std::map<std::string, std::string> PrivatePulse::Environment() const {

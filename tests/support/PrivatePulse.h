@@ -1,7 +1,8 @@
 #pragma once
 // A PulseAudio daemon of the test's own: its own HOME, XDG_RUNTIME_DIR and PULSE_RUNTIME_PATH,
-// no idle exit, a null sink as its default sink. The test kills only this daemon (by its pid),
-// never anybody else's. Tests that use it hold the CTest resource lock "pulseaudio".
+// no idle exit, a null sink as its default sink. The test kills only this daemon (by its pid)
+// and, at the end, whatever else runs with its runtime folder in its environment - never
+// anybody else's. Tests that use it hold the CTest resource lock "pulseaudio".
 
 #include "support/Command.h"
 #include "support/PrivateServer.h"
