@@ -1,11 +1,17 @@
-// "AudioSrv" on Linux is the session's sound server. Whether it runs is whether a
-// PulseAudio-protocol server answers; how it is made to start depends on who looks after it:
-// the systemd user manager when there is one, else nobody, and we start the daemon ourselves.
+// "AudioSrv" on Linux is the session's sound server. For PulseAudio it runs when a
+// PulseAudio-protocol server answers; for PipeWire when each of its parts is up (the core, the
+// session manager, the pulse server). How it is made to start depends on who looks after it:
+// the systemd user manager when there is one, else nobody, and we start the parts that are down
+// ourselves. The server looked after is the one the session was using, never merely the one
+// installed; a start is over once the pulse server answers with at least one sink (a real one
+// or the server's dummy).
 
 #include "platform/ProcessLaunch.h"
 #include "platform/PulseProbe.h"
 #include "platform/ServiceStartJob.h"
 #include "platform/Services.h"
+#include "platform/SoundServerProbe.h"
+#include "platform/SoundServerSession.h"
 #include "platform/SoundServerUnits.h"
 #include "platform/SystemdUserManager.h"
 
@@ -29,7 +35,8 @@ constexpr const char* kAudioService = "AudioSrv";
 // core and session manager first; a daemon we started ourselves has only itself to bring up.
 constexpr std::chrono::seconds kUnitStartLimit{20};
 constexpr std::chrono::seconds kDaemonStartLimit{10};
-// `pulseaudio --start` returns once the daemon is up; give the socket a moment to answer.
+// `pulseaudio --start` returns once the daemon is up, and the user manager's jobs for PipeWire
+// once its processes are started: give the server a moment to answer.
 constexpr std::chrono::seconds kAfterStarterGrace{3};
 
 bool IsAudioService(LPCSTR name) {
@@ -40,34 +47,23 @@ bool IsThisMachine(LPCSTR machineName) {
     return machineName == nullptr || *machineName == '\0';
 }
 
-// The one server that daemon mode looks after: the one that answers, else the one installed.
-std::optional<SoundServer> DaemonServer(const PulseProbeResult& probe) {
-    if (probe.answers) {
-        return ServerFromName(probe.serverName).value_or(SoundServer::PulseAudio);
+bool Installed(SoundServer server) {
+    return FindExecutable(UnitsOf(server).executable).has_value();
+}
+
+std::optional<SoundServer> Answering(const PulseProbeResult& probe) {
+    if (!probe.answers) {
+        return std::nullopt;
     }
-    for (SoundServer server : {SoundServer::PipeWire, SoundServer::PulseAudio}) {
-        if (FindExecutable(UnitsOf(server).executable)) {
-            return server;
-        }
-    }
-    return std::nullopt;
+    return ServerFromName(probe.serverName).value_or(SoundServer::PulseAudio);
 }
 
 // PipeWire's session manager and pulse server are clients of its core and give up when the core
-// is not there yet: wait (briefly) for the core's socket before starting them.
+// is not there yet: wait (briefly) until the core's socket takes connections before starting
+// them.
 void WaitForPipeWireCore() {
-    const char* folder = std::getenv("PIPEWIRE_RUNTIME_DIR");
-    if (folder == nullptr || *folder == '\0') {
-        folder = std::getenv("XDG_RUNTIME_DIR");
-    }
-    if (folder == nullptr || *folder == '\0') {
-        return;
-    }
-    const char* remote = std::getenv("PIPEWIRE_REMOTE");
-    std::string name = remote != nullptr && *remote != '\0' ? remote : "pipewire-0";
-    std::string socket = name.front() == '/' ? name : std::string(folder) + "/" + name;
     const Clock::time_point deadline = Clock::now() + std::chrono::seconds(2);
-    while (access(socket.c_str(), F_OK) != 0 && Clock::now() < deadline) {
+    while (!PipeWireCoreAnswers() && Clock::now() < deadline) {
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
 }
@@ -87,9 +83,10 @@ struct ServiceObject {
     SoundServer server = SoundServer::PulseAudio;
     DWORD access = 0;
     ServiceStartJob job;
-    std::string jobPath;            // unit mode: the manager's start job
-    pid_t starter = -1;             // daemon mode: `pulseaudio --start`, until reaped
-    std::optional<int> starterExit; // its exit code once reaped
+    std::vector<std::string> jobPaths;            // unit mode: the manager's start jobs
+    std::optional<Clock::time_point> jobsEndedAt; // unit mode: when the last of them ended
+    pid_t starter = -1;                           // daemon mode: `pulseaudio --start`, until reaped
+    std::optional<int> starterExit;               // its exit code once reaped
     Clock::time_point starterEndedAt{};
 };
 
@@ -130,14 +127,12 @@ public:
         service->access = access;
 
         PulseProbeResult probe = ProbePulseServer();
-        std::optional<SoundServer> answering;
-        if (probe.answers) {
-            answering = ServerFromName(probe.serverName);
-        }
+        std::optional<SoundServer> answering = Answering(probe);
+        const SessionTraces traces = ReadSessionTraces();
         if (SystemdUserManager* systemd = service->session->systemd.get()) {
             ServerUnitFacts pipewire = systemd->ServerFacts(SoundServer::PipeWire);
             ServerUnitFacts pulseaudio = systemd->ServerFacts(SoundServer::PulseAudio);
-            if (auto chosen = ChooseServerUnits(answering, pipewire, pulseaudio)) {
+            if (auto chosen = ChooseServerUnits(answering, traces, pipewire, pulseaudio)) {
                 const ServerUnitFacts& facts =
                     *chosen == SoundServer::PipeWire ? pipewire : pulseaudio;
                 if (!ServiceUnitOpens(facts)) {
@@ -150,7 +145,9 @@ public:
         // A user manager that knows neither server's units does not look after the server
         // either (a desktop session that starts it by itself): the daemon way applies.
         if (!service->unitMode) {
-            std::optional<SoundServer> server = DaemonServer(probe);
+            std::optional<SoundServer> server =
+                ChooseDaemonServer(answering, traces, Installed(SoundServer::PipeWire),
+                                   Installed(SoundServer::PulseAudio));
             if (!server) {
                 return nullptr;
             }
@@ -167,18 +164,42 @@ public:
         if (service == nullptr || (service->access & SERVICE_QUERY_STATUS) == 0) {
             return 0;
         }
-        bool answers = ProbePulseServer().answers;
+        // While a start is under way the server counts as up only once it has a sink to play to.
+        const bool starting = service->job.Active();
+        const PulseProbeResult probe = ProbePulseServer(std::chrono::seconds(2), starting);
+        bool up = probe.answers;
+        if (service->server == SoundServer::PipeWire) {
+            up = PipeWireRuns(PipeWireFactsOf(*service, probe));
+        }
+        if (starting) {
+            up = up && probe.sinks > 0;
+        }
         Clock::time_point now = Clock::now();
-        DWORD observed = answers ? SERVICE_RUNNING : SERVICE_STOPPED;
+        DWORD observed = up ? SERVICE_RUNNING : SERVICE_STOPPED;
         bool startEnded = false;
         if (service->unitMode) {
-            ServerUnitFacts facts = service->session->systemd->ServerFacts(service->server);
+            SystemdUserManager& systemd = *service->session->systemd;
+            ServerUnitFacts facts = systemd.ServerFacts(service->server);
             if (facts.service.loadState.empty()) {
                 return 0; // the manager stopped answering
             }
-            observed = ServiceStateFromUnits(answers, facts);
-            startEnded =
-                service->job.Active() && !service->session->systemd->JobPending(service->jobPath);
+            // PipeWire's pulse socket being active says nothing of its core or session manager.
+            observed = service->server == SoundServer::PipeWire
+                           ? (up ? SERVICE_RUNNING : SERVICE_STOPPED)
+                           : ServiceStateFromUnits(up, facts);
+            if (starting) {
+                bool jobsOver = true;
+                for (const std::string& job : service->jobPaths) {
+                    jobsOver = jobsOver && !systemd.JobPending(job);
+                }
+                if (jobsOver && !service->jobsEndedAt) {
+                    service->jobsEndedAt = now;
+                }
+                // PulseAudio's unit is the server. PipeWire's jobs end when its processes have
+                // started, which leaves the parts a moment to find each other.
+                startEnded = jobsOver && (service->server == SoundServer::PulseAudio ||
+                                          now - *service->jobsEndedAt >= kAfterStarterGrace);
+            }
         } else {
             ReapStarter(*service, now);
             // A failure exit ends the start at once; a success, or an exit someone else
@@ -224,8 +245,14 @@ public:
             return 0;
         }
         ReapStarter(*service, Clock::now());
-        if (service->job.Active() || ProbePulseServer().answers) {
-            return 0; // already starting, or already running
+        if (service->job.Active()) {
+            return 0; // already starting
+        }
+        if (service->server == SoundServer::PipeWire) {
+            return StartPipeWire(*service);
+        }
+        if (ProbePulseServer().answers) {
+            return 0; // already running
         }
         if (service->unitMode) {
             std::optional<std::string> job =
@@ -233,42 +260,29 @@ public:
             if (!job) {
                 return 0;
             }
-            service->jobPath = *job;
+            service->jobPaths = {*job};
+            service->jobsEndedAt.reset();
             service->job.Begin(Clock::now(), kUnitStartLimit);
             return 1;
         }
         if (service->starter > 0) {
             return 0; // an earlier `pulseaudio --start` has not finished
         }
-        const SoundServerUnits& units = UnitsOf(service->server);
-        bool mainStarted = false;
-        for (const std::vector<std::string>& command : units.startCommands) {
-            std::optional<std::string> program = FindExecutable(command.front());
-            if (!program) {
-                continue; // a PipeWire without WirePlumber still has its pulse server
-            }
-            std::vector<std::string> argv = command;
-            argv.front() = *program;
-            bool isMain = command.front() == units.executable;
-            if (command.size() > 1) {
-                // `pulseaudio --start` daemonises by itself and says with its exit code
-                // whether the daemon came up; we wait for that, not for the daemon.
-                pid_t pid = SpawnProcess(argv, SpawnOptions{true, false});
-                if (pid > 0) {
-                    service->starter = pid;
-                    service->starterExit.reset();
-                    mainStarted = mainStarted || isMain;
-                }
-            } else if (SpawnDetached(argv)) {
-                mainStarted = mainStarted || isMain;
-                if (command.front() == "pipewire") {
-                    WaitForPipeWireCore();
-                }
-            }
-        }
-        if (!mainStarted) {
+        // `pulseaudio --start` daemonises by itself and says with its exit code whether the
+        // daemon came up; we wait for that, not for the daemon.
+        const std::vector<std::string>& command = UnitsOf(service->server).daemonStart;
+        std::optional<std::string> program = FindExecutable(command.front());
+        if (!program) {
             return 0;
         }
+        std::vector<std::string> argv = command;
+        argv.front() = *program;
+        pid_t pid = SpawnProcess(argv, SpawnOptions{true, false});
+        if (pid <= 0) {
+            return 0;
+        }
+        service->starter = pid;
+        service->starterExit.reset();
         service->job.Begin(Clock::now(), kDaemonStartLimit);
         return 1;
     }
@@ -297,14 +311,11 @@ public:
             return {true, "no systemd user manager in this session: the sound server runs as a "
                           "plain daemon and has no service definition to restore"};
         }
-        PulseProbeResult probe = ProbePulseServer();
-        std::optional<SoundServer> answering;
-        if (probe.answers) {
-            answering = ServerFromName(probe.serverName);
-        }
+        std::optional<SoundServer> answering = Answering(ProbePulseServer());
         ServerUnitFacts pipewire = systemd->ServerFacts(SoundServer::PipeWire);
         ServerUnitFacts pulseaudio = systemd->ServerFacts(SoundServer::PulseAudio);
-        std::optional<SoundServer> chosen = ChooseServerUnits(answering, pipewire, pulseaudio);
+        std::optional<SoundServer> chosen =
+            ChooseServerUnits(answering, ReadSessionTraces(), pipewire, pulseaudio);
         if (!chosen) {
             return {true, "the user manager knows no PipeWire or PulseAudio units: the sound "
                           "server runs as a plain daemon and has no service definition to restore"};
@@ -326,6 +337,87 @@ public:
     }
 
 private:
+    // The parts of the PipeWire session as they are now. Under a user manager a session
+    // manager also counts as running when its unit is active.
+    static PipeWireFacts PipeWireFactsOf(ServiceObject& service, const PulseProbeResult& probe) {
+        const bool pulseAsPipeWire =
+            probe.answers && ServerFromName(probe.serverName) != SoundServer::PulseAudio;
+        PipeWireFacts facts = ReadPipeWireFacts(pulseAsPipeWire);
+        if (service.unitMode && facts.sessionManagerRunning.empty()) {
+            for (const std::string& manager : facts.sessionManagersInstalled) {
+                const std::string unit = PartUnit(PipeWirePart::SessionManager, manager);
+                if (service.session->systemd->Facts(unit).activeState == "active") {
+                    facts.sessionManagerRunning = manager;
+                    break;
+                }
+            }
+        }
+        return facts;
+    }
+
+    // Starts the parts of the PipeWire session that are down, and restarts the ones that
+    // depend on a core started again; never a second copy of a part that runs.
+    BOOL StartPipeWire(ServiceObject& service) {
+        const PipeWireFacts facts = PipeWireFactsOf(service, ProbePulseServer());
+        const PipeWirePlan plan = PlanPipeWireStart(facts);
+        if (plan.steps.empty()) {
+            return 0; // already running
+        }
+        bool coreStarted = facts.coreAnswers;
+        bool anyStarted = false;
+        if (service.unitMode) {
+            SystemdUserManager& systemd = *service.session->systemd;
+            service.jobPaths.clear();
+            service.jobsEndedAt.reset();
+            for (const PartStep& step : plan.steps) {
+                const std::string unit = PartUnit(step.part, plan.sessionManager);
+                std::optional<std::string> job = step.action == PartAction::Restart
+                                                     ? systemd.Restart(unit)
+                                                     : systemd.Start(unit);
+                if (job) {
+                    service.jobPaths.push_back(*job);
+                    anyStarted = true;
+                }
+            }
+            if (!anyStarted) {
+                return 0;
+            }
+            service.job.Begin(Clock::now(), kUnitStartLimit);
+            return 1;
+        }
+        for (const PartStep& step : plan.steps) {
+            const std::string name = PartProgram(step.part, plan.sessionManager);
+            std::optional<std::string> program = FindExecutable(name);
+            if (!program) {
+                continue; // a PipeWire without its session manager still has its pulse server
+            }
+            if (!coreStarted && step.part != PipeWirePart::Core) {
+                break; // its clients would only give up
+            }
+            // A core process that does not take connections is hung; a second core could not
+            // take its socket. Stale dependents of a core started again go the same way.
+            if (step.action == PartAction::Restart || step.part == PipeWirePart::Core) {
+                StopSessionProcesses(name);
+            }
+            if (step.part == PipeWirePart::Pulse) {
+                PreparePulseRuntimeFolder();
+            }
+            if (!SpawnDetached({*program})) {
+                continue;
+            }
+            anyStarted = true;
+            if (step.part == PipeWirePart::Core) {
+                WaitForPipeWireCore();
+                coreStarted = PipeWireCoreAnswers();
+            }
+        }
+        if (!anyStarted) {
+            return 0;
+        }
+        service.job.Begin(Clock::now(), kDaemonStartLimit);
+        return 1;
+    }
+
     static std::uintptr_t Key(SC_HANDLE handle) { return reinterpret_cast<std::uintptr_t>(handle); }
 
     SC_HANDLE NewHandle() {

@@ -8,10 +8,10 @@ const SoundServerUnits& UnitsOf(SoundServer server) {
         "pipewire-pulse.socket",
         {"pipewire.socket", "pipewire.service", "wireplumber.service"},
         "pipewire-pulse",
-        {{"pipewire"}, {"wireplumber"}, {"pipewire-pulse"}},
+        {},
     };
     static const SoundServerUnits pulseaudio{
-        "pulseaudio.service", "pulseaudio.socket", {}, "pulseaudio", {{"pulseaudio", "--start"}},
+        "pulseaudio.service", "pulseaudio.socket", {}, "pulseaudio", {"pulseaudio", "--start"},
     };
     return server == SoundServer::PipeWire ? pipewire : pulseaudio;
 }
@@ -47,50 +47,10 @@ bool Known(const UnitFacts& unit) {
     return !unit.loadState.empty() && unit.loadState != "not-found";
 }
 
-bool Loaded(const ServerUnitFacts& facts) {
-    return facts.service.loadState == "loaded" || facts.socket.loadState == "loaded";
-}
-
-bool Enabled(const UnitFacts& unit) {
-    return unit.loadState == "loaded" &&
-           (unit.unitFileState == "enabled" || unit.unitFileState == "enabled-runtime");
-}
-
 } // namespace
 
 bool HasUnits(const ServerUnitFacts& facts) {
     return Known(facts.service) || Known(facts.socket);
-}
-
-std::optional<SoundServer> ChooseServerUnits(std::optional<SoundServer> answering,
-                                             const ServerUnitFacts& pipewire,
-                                             const ServerUnitFacts& pulseaudio) {
-    auto factsOf = [&](SoundServer server) -> const ServerUnitFacts& {
-        return server == SoundServer::PipeWire ? pipewire : pulseaudio;
-    };
-    if (answering && HasUnits(factsOf(*answering))) {
-        return answering;
-    }
-    // Where both qualify, PipeWire goes first: a system that has both set up the same way is a
-    // current desktop that moved to PipeWire and kept PulseAudio around.
-    const SoundServer order[] = {SoundServer::PipeWire, SoundServer::PulseAudio};
-    for (SoundServer server : order) {
-        const ServerUnitFacts& facts = factsOf(server);
-        if (Enabled(facts.service) || Enabled(facts.socket)) {
-            return server;
-        }
-    }
-    for (SoundServer server : order) {
-        if (Loaded(factsOf(server))) {
-            return server;
-        }
-    }
-    for (SoundServer server : order) {
-        if (HasUnits(factsOf(server))) {
-            return server;
-        }
-    }
-    return std::nullopt;
 }
 
 bool ServiceUnitOpens(const ServerUnitFacts& facts) {

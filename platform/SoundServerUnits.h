@@ -20,10 +20,10 @@ struct SoundServerUnits {
     // Units that belong to the server and are enabled with it (PipeWire's core and session
     // manager). Never touched for the other server.
     std::vector<std::string> companions;
-    // Daemon mode: the executable whose presence on PATH means "installed", and the programs
-    // started, in order, to bring the server up.
+    // Daemon mode: the executable whose presence on PATH means "installed", and the command
+    // that starts the server as a whole (PipeWire has none: its parts start one by one).
     std::string executable;
-    std::vector<std::vector<std::string>> startCommands;
+    std::vector<std::string> daemonStart;
 };
 
 const SoundServerUnits& UnitsOf(SoundServer server);
@@ -47,13 +47,6 @@ struct ServerUnitFacts {
 // The server behind a PulseAudio-protocol answer, from the server name it reports
 // ("pulseaudio", "PulseAudio (on PipeWire 1.0.5)").
 std::optional<SoundServer> ServerFromName(std::string_view serverName);
-
-// The server whose units "AudioSrv" maps to: the one that answers, else the enabled one, else
-// one that is installed, else a masked one (so the importer can unmask it). nullopt when
-// neither server has a unit at all.
-std::optional<SoundServer> ChooseServerUnits(std::optional<SoundServer> answering,
-                                             const ServerUnitFacts& pipewire,
-                                             const ServerUnitFacts& pulseaudio);
 
 // True when the server has any unit the user manager knows (masked ones included).
 bool HasUnits(const ServerUnitFacts& facts);

@@ -150,8 +150,17 @@ bool SystemdUserManager::Reload() {
 }
 
 std::optional<std::string> SystemdUserManager::Start(const std::string& unit) {
+    return UnitJob("StartUnit", unit);
+}
+
+std::optional<std::string> SystemdUserManager::Restart(const std::string& unit) {
+    return UnitJob("RestartUnit", unit);
+}
+
+std::optional<std::string> SystemdUserManager::UnitJob(const char* method,
+                                                       const std::string& unit) {
     Call call;
-    if (!NewCall(bus_, call, kManagerPath, kManagerInterface, "StartUnit") ||
+    if (!NewCall(bus_, call, kManagerPath, kManagerInterface, method) ||
         sd_bus_message_append(call.message, "ss", unit.c_str(), "replace") < 0 ||
         !Send(bus_, call, kChangeBound, lastError_)) {
         return std::nullopt;

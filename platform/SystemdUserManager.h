@@ -33,6 +33,8 @@ public:
     bool Reload();
     // The job's object path, or nullopt when the manager refused the start.
     std::optional<std::string> Start(const std::string& unit);
+    // The same for a stop and start in one (a unit that is not running is only started).
+    std::optional<std::string> Restart(const std::string& unit);
     // True while the job is queued or running; a finished job no longer exists.
     bool JobPending(const std::string& jobPath);
 
@@ -43,6 +45,7 @@ private:
     SystemdUserManager(sd_bus* bus, std::chrono::milliseconds bound);
     std::optional<std::string> GetStringProperty(const std::string& path, const char* interface,
                                                  const char* property);
+    std::optional<std::string> UnitJob(const char* method, const std::string& unit);
     bool CallUnitFileMethod(const char* method, const std::vector<std::string>& units,
                             bool withForce);
 

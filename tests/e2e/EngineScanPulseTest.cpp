@@ -1,12 +1,14 @@
 // Whole scans and repairs with the real backends against a PulseAudio daemon of the test's
-// own: the findings the catalogue draws from a real scan, what the repair changes as pactl
-// sees it, and what the re-check then confirms. Holds are left out (the window makes them).
+// own, and the cases that hold for any server against a private PipeWire session too: the
+// findings the catalogue draws from a real scan, what the repair changes as pactl sees it, and
+// what the re-check then confirms. Holds are left out (the window makes them).
 #include "engine/OEUnitVolumeFixer.h"
 #include "engine/ProblemCatalogue.h"
 #include "platform/ModuleResources.h"
 #include "platform/Sound.h"
 #include "platform/WaveFile.h"
 #include "support/BusySink.h"
+#include "support/PrivatePipeWire.h"
 #include "support/PrivatePulse.h"
 #include "support/ScopedUnset.h"
 
@@ -31,7 +33,10 @@ using Clock = std::chrono::steady_clock;
 using testing::ElementsAre;
 using testing::IsEmpty;
 using testing_support::BusySink;
+using testing_support::PrivatePipeWire;
 using testing_support::PrivatePulse;
+using testing_support::PrivateServer;
+using testing_support::ServerKind;
 
 struct Note {
     DWORD code;
@@ -140,7 +145,28 @@ protected:
     ScopedUnset bus{"DBUS_SESSION_BUS_ADDRESS"};
 };
 
-TEST_F(EngineScanPulse, AMutedQuietSinkIsFoundRepairedAndConfirmed) {
+// The cases that hold on either server.
+class EngineScanOn : public testing::TestWithParam<ServerKind> {
+protected:
+    void SetUp() override { server->ApplyToProcess(); }
+
+    void StartDaemon() {
+        std::string error;
+        ASSERT_TRUE(server->Start(&error)) << error;
+    }
+
+    // No session bus but PipeWire's own: the service is the server itself, and the user manager
+    // of whoever runs the tests is never touched.
+    ScopedUnset bus{"DBUS_SESSION_BUS_ADDRESS"};
+    std::unique_ptr<PrivateServer> server = testing_support::MakePrivateServer(GetParam());
+    PrivateServer& pulse = *server;
+};
+
+INSTANTIATE_TEST_SUITE_P(Servers, EngineScanOn,
+                         testing::Values(ServerKind::PulseAudio, ServerKind::PipeWire),
+                         [](const auto& info) { return testing_support::KindName(info.param); });
+
+TEST_P(EngineScanOn, AMutedQuietSinkIsFoundRepairedAndConfirmed) {
     StartDaemon();
     ASSERT_EQ(pulse.Pactl({"set-sink-mute", "@DEFAULT_SINK@", "1"}).exitCode, 0);
     ASSERT_EQ(pulse.Pactl({"set-sink-volume", "@DEFAULT_SINK@", "20%"}).exitCode, 0);
@@ -185,7 +211,7 @@ TEST_F(EngineScanPulse, AnEngineMadeWhileTheDaemonWasDownReadsTheLiveMixerLater)
     EXPECT_THAT(scan.Found(ScanCode::MixerCheckDone), ElementsAre(1));
 }
 
-TEST_F(EngineScanPulse, AStoppedServerIsFoundStartedByTheRepairAndConfirmed) {
+TEST_P(EngineScanOn, AStoppedServerIsFoundStartedByTheRepairAndConfirmed) {
     StartDaemon();
     TOEVolumeFixer engine;
     {

@@ -1,6 +1,10 @@
 // The audio service against a real PulseAudio daemon of the test's own, without a systemd user
-// manager (as on build machines and in containers): the daemon is the service.
+// manager (as on build machines and in containers): the daemon is the service. And what the
+// service reads of a private PipeWire session's parts, which must be this session's only.
 #include "engine/OEUnitServicer.h"
+#include "platform/PulseProbe.h"
+#include "platform/SoundServerProbe.h"
+#include "support/PrivatePipeWire.h"
 #include "support/PrivatePulse.h"
 
 #include <cerrno>
@@ -13,6 +17,7 @@
 
 namespace {
 
+using testing_support::PrivatePipeWire;
 using testing_support::PrivatePulse;
 using testing_support::ScratchDir;
 
@@ -100,6 +105,39 @@ TEST_F(ServiceEndToEnd, WithoutAnyServerInstalledTheManagerCannotBeOpened) {
     EXPECT_EQ(QueryServiceState("AudioSrv", ""), SERVICE_RUNNING);
     EXPECT_EQ(QueryServiceState("Spooler", ""), 0u);
     EXPECT_EQ(IsServiceMissing("Spooler", ""), -1);
+}
+
+TEST(PipeWireParts, AreReadFromThisSessionOnly) {
+    PrivatePipeWire session;
+    // A stranger's session on the same machine, with every part running.
+    PrivatePipeWire stranger;
+    std::string error;
+    ASSERT_TRUE(stranger.Start(&error)) << error;
+    ASSERT_TRUE(session.Start(&error)) << error;
+    session.ApplyToProcess();
+
+    platform::PipeWireFacts facts = platform::ReadPipeWireFacts(true);
+    EXPECT_TRUE(facts.coreAnswers);
+    EXPECT_EQ(facts.sessionManagerRunning, "wireplumber");
+    EXPECT_TRUE(facts.pulseProcess);
+    EXPECT_EQ(platform::SessionProcesses("wireplumber").size(), 1u);
+    EXPECT_TRUE(platform::ReadSessionTraces().pipewireRuntime);
+    EXPECT_EQ(platform::ProbePulseServer(std::chrono::seconds(2), true).sinks, 1);
+
+    // The core's socket file stays behind, but nobody takes connections on it.
+    session.KillPart(PrivatePipeWire::kCore);
+    session.KillPart(PrivatePipeWire::kSessionManager);
+    facts = platform::ReadPipeWireFacts(false);
+    EXPECT_FALSE(facts.coreAnswers);
+    EXPECT_EQ(facts.sessionManagerRunning, "");
+    EXPECT_TRUE(platform::ReadSessionTraces().pipewireRuntime);
+
+    // Stopping this session's pulse server leaves the stranger's alone.
+    platform::StopSessionProcesses("pipewire-pulse");
+    EXPECT_EQ(session.CountPart(PrivatePipeWire::kPulse), 0);
+    EXPECT_EQ(stranger.CountPart(PrivatePipeWire::kPulse), 1);
+    EXPECT_EQ(stranger.CountPart(PrivatePipeWire::kCore), 1);
+    EXPECT_TRUE(stranger.Answers());
 }
 
 } // namespace

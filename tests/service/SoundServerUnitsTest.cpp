@@ -3,6 +3,7 @@
 #include "platform/SoundServerUnits.h"
 
 #include "platform/ServiceStartJob.h"
+#include "platform/SoundServerSession.h"
 
 #include <gtest/gtest.h>
 
@@ -88,7 +89,7 @@ TEST(SoundServerUnits, ChoosesAnsweringThenEnabledThenInstalledThenMasked) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        EXPECT_EQ(platform::ChooseServerUnits(c.answering, c.pipewire, c.pulseaudio), c.chosen);
+        EXPECT_EQ(platform::ChooseServerUnits(c.answering, {}, c.pipewire, c.pulseaudio), c.chosen);
     }
 }
 

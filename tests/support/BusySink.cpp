@@ -13,7 +13,7 @@ extern char** environ;
 
 namespace testing_support {
 
-BusySink::BusySink(const PrivatePulse& pulse) : pulse_(pulse) {
+BusySink::BusySink(const PrivateServer& server) : server_(server) {
     const char* argv[] = {"aplay", "-q",     "-D",  "pulse",   "--buffer-time=50000", "-t",   "raw",
                           "-f",    "S16_LE", "-c2", "-r44100", "/dev/zero",           nullptr};
     posix_spawn_file_actions_t actions;
@@ -36,7 +36,7 @@ BusySink::~BusySink() {
 bool BusySink::Settled() const {
     const std::regex latency(R"(Latency: (\d+) usec)");
     for (int i = 0; i < 100 && pid_ > 0; ++i) {
-        std::string out = pulse_.Pactl({"list", "sinks"}).output;
+        std::string out = server_.Pactl({"list", "sinks"}).output;
         std::smatch m;
         if (std::regex_search(out, m, latency) && std::stol(m[1]) < 100000) {
             return true;

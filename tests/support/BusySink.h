@@ -3,9 +3,9 @@
 // wait up to that long before it is played at all - which no real sink does, and which would
 // eat the test sound's whole grace period. A silent low-latency stream (aplay of /dev/zero on
 // the ALSA pulse device) keeps it the way a sink in use is. Start it with the daemon's
-// environment in this process (PrivatePulse::ApplyToProcess).
+// environment in this process (PrivateServer::ApplyToProcess).
 
-#include "support/PrivatePulse.h"
+#include "support/PrivateServer.h"
 
 #include <sys/types.h>
 
@@ -13,7 +13,7 @@ namespace testing_support {
 
 class BusySink {
 public:
-    explicit BusySink(const PrivatePulse& pulse);
+    explicit BusySink(const PrivateServer& server);
     ~BusySink(); // stops the stream
     BusySink(const BusySink&) = delete;
     BusySink& operator=(const BusySink&) = delete;
@@ -22,7 +22,7 @@ public:
     bool Settled() const;
 
 private:
-    const PrivatePulse& pulse_;
+    const PrivateServer& server_;
     pid_t pid_ = -1;
 };
 

@@ -1,12 +1,13 @@
 #include "support/PrivatePulse.h"
 
+#include "support/PrivatePipeWire.h"
+
 #include <cerrno>
 #include <chrono>
 #include <csignal>
 #include <cstdlib>
 #include <fcntl.h>
 #include <fstream>
-#include <regex>
 #include <sstream>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -34,36 +35,19 @@ PrivatePulse::PrivatePulse() : root_(std::make_unique<ScratchDir>("tm-pulse")) {
 
 PrivatePulse::~PrivatePulse() {
     Kill();
-    if (applied_) {
-        for (const auto& [key, value] : saved_) {
-            if (value) {
-                setenv(key.c_str(), value->c_str(), 1);
-            } else {
-                unsetenv(key.c_str());
-            }
-        }
+    // Whatever else the code under test started in this runtime folder (a server of the other
+    // kind, say) goes with it.
+    for (pid_t pid : PrivatePipeWire::ProcessesIn(xdgRuntime_)) {
+        kill(pid, SIGKILL);
+    }
+    for (int i = 0; i < 200 && !PrivatePipeWire::ProcessesIn(xdgRuntime_).empty(); ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
 }
 
 std::map<std::string, std::string> PrivatePulse::Environment() const {
-    return {{"HOME", home_}, {"XDG_RUNTIME_DIR", xdgRuntime_}, {"PULSE_RUNTIME_PATH", pulseRuntime_}};
-}
-
-void PrivatePulse::ApplyToProcess() {
-    for (const auto& [key, value] : Environment()) {
-        if (!applied_) {
-            const char* old = std::getenv(key.c_str());
-            saved_[key] = old != nullptr ? std::optional<std::string>(old) : std::nullopt;
-        }
-        setenv(key.c_str(), value.c_str(), 1);
-    }
-    // A server address inherited from the caller would take precedence over the runtime folder.
-    if (!applied_) {
-        const char* old = std::getenv("PULSE_SERVER");
-        saved_["PULSE_SERVER"] = old != nullptr ? std::optional<std::string>(old) : std::nullopt;
-    }
-    unsetenv("PULSE_SERVER");
-    applied_ = true;
+    return {
+        {"HOME", home_}, {"XDG_RUNTIME_DIR", xdgRuntime_}, {"PULSE_RUNTIME_PATH", pulseRuntime_}};
 }
 
 bool PrivatePulse::Start(std::string* error) {
@@ -151,43 +135,6 @@ void PrivatePulse::Kill() {
     }
     pid_ = -1;
     unlink((pulseRuntime_ + "/pid").c_str());
-}
-
-bool PrivatePulse::Answers() const {
-    return Pactl({"info"}).exitCode == 0;
-}
-
-CommandResult PrivatePulse::Pactl(const std::vector<std::string>& args) const {
-    std::vector<std::string> argv{"pactl"};
-    argv.insert(argv.end(), args.begin(), args.end());
-    return RunCommand(argv, Environment(), 5000);
-}
-
-std::optional<long> PrivatePulse::SinkVolume() const {
-    CommandResult r = Pactl({"get-sink-volume", "@DEFAULT_SINK@"});
-    if (r.exitCode != 0) {
-        return std::nullopt;
-    }
-    // "Volume: front-left: 32768 /  50% / -18.06 dB,   front-right: ..."
-    std::smatch m;
-    if (std::regex_search(r.output, m, std::regex(R"(:\s*(\d+)\s*/)"))) {
-        return std::stol(m[1].str());
-    }
-    return std::nullopt;
-}
-
-std::optional<bool> PrivatePulse::SinkMuted() const {
-    CommandResult r = Pactl({"get-sink-mute", "@DEFAULT_SINK@"});
-    if (r.exitCode != 0) {
-        return std::nullopt;
-    }
-    if (r.output.find("yes") != std::string::npos) {
-        return true;
-    }
-    if (r.output.find("no") != std::string::npos) {
-        return false;
-    }
-    return std::nullopt;
 }
 
 } // namespace testing_support

@@ -1,0 +1,373 @@
+#include "support/PrivatePipeWire.h"
+
+#include <cerrno>
+#include <chrono>
+#include <csignal>
+#include <cstring>
+#include <dirent.h>
+#include <fcntl.h>
+#include <filesystem>
+#include <fstream>
+#include <spawn.h>
+#include <sstream>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+
+extern char** environ;
+
+namespace testing_support {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using namespace std::chrono_literals;
+
+constexpr const char* kNullSink = "tm_null";
+constexpr const char* kDummySink = "auto_null";
+// Every part a PipeWire session may run, the core first.
+constexpr const char* kParts[] = {"pipewire", "pipewire-media-session", "wireplumber",
+                                  "pipewire-pulse"};
+
+std::string ReadFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+// The kernel keeps 15 characters of a program's name.
+std::string CommOf(const std::string& name) {
+    return name.substr(0, 15);
+}
+
+// A process that has ended but is not reaped yet counts as gone.
+bool Ended(pid_t pid) {
+    const std::string stat = ReadFile("/proc/" + std::to_string(pid) + "/stat");
+    const std::size_t close = stat.rfind(')');
+    if (stat.empty() || close == std::string::npos || close + 2 >= stat.size()) {
+        return true;
+    }
+    const char state = stat[close + 2];
+    return state == 'Z' || state == 'X';
+}
+
+std::vector<std::string> WithEnvironment(const std::map<std::string, std::string>& extra) {
+    std::map<std::string, std::string> env;
+    for (char** e = environ; *e != nullptr; ++e) {
+        const std::string entry(*e);
+        const std::size_t eq = entry.find('=');
+        if (eq != std::string::npos) {
+            env[entry.substr(0, eq)] = entry.substr(eq + 1);
+        }
+    }
+    for (const char* away : {"PULSE_SERVER", "PIPEWIRE_REMOTE", "PIPEWIRE_RUNTIME_DIR"}) {
+        env.erase(away);
+    }
+    for (const auto& [key, value] : extra) {
+        env[key] = value;
+    }
+    std::vector<std::string> entries;
+    for (const auto& [key, value] : env) {
+        entries.push_back(key + "=" + value);
+    }
+    return entries;
+}
+
+} // namespace
+
+PrivatePipeWire::PrivatePipeWire(Sink sink)
+    : sink_(sink), root_(std::make_unique<ScratchDir>("tm-pipewire")) {
+    home_ = root_->Path() + "/home";
+    xdgRuntime_ = root_->Path() + "/run";
+    logPath_ = root_->Path() + "/session.log";
+    mkdir(home_.c_str(), 0700);
+    mkdir(xdgRuntime_.c_str(), 0700);
+    chmod(xdgRuntime_.c_str(), 0700);
+    busAddress_ = "unix:path=" + xdgRuntime_ + "/bus";
+
+    const std::filesystem::path config = std::filesystem::path(home_) / ".config";
+    // Nothing may start a PulseAudio daemon in this session behind the test's back.
+    std::filesystem::create_directories(config / "pulse");
+    std::ofstream(config / "pulse/client.conf") << "autospawn = no\n";
+    if (sink_ == Sink::Configured) {
+        std::filesystem::create_directories(config / "pipewire/pipewire.conf.d");
+        std::ofstream(config / "pipewire/pipewire.conf.d/tm-null.conf")
+            << "context.objects = [\n"
+               "  { factory = adapter\n"
+               "    args = {\n"
+               "      factory.name = support.null-audio-sink\n"
+               "      node.name = "
+            << kNullSink
+            << "\n"
+               "      node.description = \"Test Null Output\"\n"
+               "      media.class = Audio/Sink\n"
+               "      audio.position = [ FL FR ]\n"
+               "      monitor.channel-volumes = true\n"
+               "    }\n"
+               "  }\n"
+               "]\n";
+    }
+}
+
+PrivatePipeWire::~PrivatePipeWire() {
+    // Everything of this session: the parts, whatever the code under test started here, the bus.
+    for (int round = 0; round < 3; ++round) {
+        std::vector<pid_t> left = Processes();
+        if (busPid_ > 0 && !Ended(busPid_)) {
+            left.push_back(busPid_);
+        }
+        if (left.empty()) {
+            break;
+        }
+        for (pid_t pid : left) {
+            kill(pid, SIGKILL);
+        }
+        const auto deadline = Clock::now() + 2s;
+        while (Clock::now() < deadline) {
+            Reap();
+            bool gone = true;
+            for (pid_t pid : left) {
+                gone = gone && Ended(pid);
+            }
+            if (gone) {
+                break;
+            }
+            std::this_thread::sleep_for(10ms);
+        }
+    }
+    Reap();
+}
+
+std::map<std::string, std::string> PrivatePipeWire::Environment() const {
+    return {{"HOME", home_},
+            {"XDG_RUNTIME_DIR", xdgRuntime_},
+            {"XDG_CONFIG_HOME", home_ + "/.config"},
+            {"XDG_STATE_HOME", home_ + "/.local/state"},
+            {"PULSE_RUNTIME_PATH", xdgRuntime_ + "/pulse"},
+            {"DBUS_SESSION_BUS_ADDRESS", busAddress_}};
+}
+
+std::vector<pid_t> PrivatePipeWire::Processes(const std::string& name) const {
+    return ProcessesIn(xdgRuntime_, name);
+}
+
+std::vector<pid_t> PrivatePipeWire::ProcessesIn(const std::string& runtimeDir,
+                                                const std::string& name) {
+    std::vector<pid_t> found;
+    const std::string marker = "XDG_RUNTIME_DIR=" + runtimeDir;
+    DIR* proc = opendir("/proc");
+    if (proc == nullptr) {
+        return found;
+    }
+    while (dirent* entry = readdir(proc)) {
+        char* end = nullptr;
+        const long pid = std::strtol(entry->d_name, &end, 10);
+        if (pid <= 0 || *end != '\0' || pid == getpid()) {
+            continue;
+        }
+        const std::string dir = std::string("/proc/") + entry->d_name;
+        if (!name.empty()) {
+            std::string comm = ReadFile(dir + "/comm");
+            if (!comm.empty() && comm.back() == '\n') {
+                comm.pop_back();
+            }
+            if (comm != CommOf(name)) {
+                continue;
+            }
+        }
+        const std::string env = ReadFile(dir + "/environ");
+        bool ours = false;
+        for (std::size_t at = 0; at < env.size() && !ours;) {
+            const std::size_t next = env.find('\0', at);
+            const std::size_t stop = next == std::string::npos ? env.size() : next;
+            ours = env.compare(at, stop - at, marker) == 0;
+            at = stop + 1;
+        }
+        if (ours && !Ended(static_cast<pid_t>(pid))) {
+            found.push_back(static_cast<pid_t>(pid));
+        }
+    }
+    closedir(proc);
+    return found;
+}
+
+int PrivatePipeWire::CountPart(const std::string& name) const {
+    return static_cast<int>(Processes(name).size());
+}
+
+void PrivatePipeWire::Reap() {
+    std::vector<pid_t> running;
+    for (pid_t child : children_) {
+        int status = 0;
+        if (waitpid(child, &status, WNOHANG) == 0) {
+            running.push_back(child);
+        }
+    }
+    children_ = running;
+}
+
+int PrivatePipeWire::KillPart(const std::string& name) {
+    const std::vector<pid_t> victims = Processes(name);
+    for (pid_t pid : victims) {
+        kill(pid, SIGKILL);
+    }
+    const auto deadline = Clock::now() + 5s;
+    while (Clock::now() < deadline) {
+        Reap();
+        bool gone = true;
+        for (pid_t pid : victims) {
+            gone = gone && Ended(pid);
+        }
+        if (gone) {
+            break;
+        }
+        std::this_thread::sleep_for(10ms);
+    }
+    return static_cast<int>(victims.size());
+}
+
+void PrivatePipeWire::Kill() {
+    // The pulse server and the session manager first, so that none of them sees its core go
+    // and reacts before it is killed itself.
+    for (auto part = std::rbegin(kParts); part != std::rend(kParts); ++part) {
+        KillPart(*part);
+    }
+}
+
+pid_t PrivatePipeWire::Spawn(const std::string& program) {
+    std::vector<std::string> env = WithEnvironment(Environment());
+    std::vector<char*> envp;
+    for (std::string& entry : env) {
+        envp.push_back(entry.data());
+    }
+    envp.push_back(nullptr);
+    std::string name = program;
+    char* argv[] = {name.data(), nullptr};
+
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 1, logPath_.c_str(), O_WRONLY | O_CREAT | O_APPEND,
+                                     0600);
+    posix_spawn_file_actions_adddup2(&actions, 1, 2);
+    posix_spawnattr_t attr;
+    posix_spawnattr_init(&attr);
+    posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETPGROUP);
+    posix_spawnattr_setpgroup(&attr, 0);
+    pid_t pid = -1;
+    if (posix_spawnp(&pid, name.c_str(), &actions, &attr, argv, envp.data()) != 0) {
+        pid = -1;
+    }
+    posix_spawn_file_actions_destroy(&actions);
+    posix_spawnattr_destroy(&attr);
+    if (pid > 0) {
+        children_.push_back(pid);
+    }
+    return pid;
+}
+
+bool PrivatePipeWire::StartBus(std::string* error) {
+    if (busPid_ > 0 && !Ended(busPid_)) {
+        return true;
+    }
+    unlink((xdgRuntime_ + "/bus").c_str());
+    // The daemon forks away and prints its address and its pid, one to a line.
+    const CommandResult bus = RunCommand({"dbus-daemon", "--session", "--fork", "--print-address=1",
+                                          "--print-pid=1", "--address=" + busAddress_},
+                                         Environment(), 5000);
+    std::istringstream lines(bus.output);
+    std::string address;
+    long pid = 0;
+    if (bus.exitCode != 0 || !std::getline(lines, address) || !(lines >> pid) || pid <= 0) {
+        if (error != nullptr) {
+            *error = "dbus-daemon did not start: " + bus.output;
+        }
+        return false;
+    }
+    busPid_ = static_cast<pid_t>(pid);
+    return true;
+}
+
+bool PrivatePipeWire::WaitForDefaultSink(const std::string& name, int timeoutMs) const {
+    const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+    do {
+        CommandResult r = Pactl({"get-default-sink"});
+        if (r.exitCode == 0 && r.output == name + "\n") {
+            return true;
+        }
+        std::this_thread::sleep_for(50ms);
+    } while (Clock::now() < deadline);
+    return false;
+}
+
+bool PrivatePipeWire::Start(std::string* error) {
+    auto fail = [&](const std::string& why) {
+        if (error != nullptr) {
+            *error = why + "\n--- session log ---\n" + ReadFile(logPath_);
+        }
+        return false;
+    };
+    const auto deadline = Clock::now() + 10s;
+    auto msLeft = [&] {
+        return static_cast<int>(std::max<long>(
+            0, std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now())
+                   .count()));
+    };
+    if (!StartBus(error)) {
+        return false;
+    }
+
+    if (CountPart(kCore) == 0) {
+        // A core that is gone leaves its socket behind; the new one takes it over.
+        if (Spawn(kCore) < 0) {
+            return fail("cannot start pipewire");
+        }
+        const std::string socket = xdgRuntime_ + "/pipewire-0";
+        while (CountPart(kCore) > 0 && access(socket.c_str(), F_OK) != 0 && msLeft() > 0) {
+            std::this_thread::sleep_for(20ms);
+        }
+    }
+    // pipewire-pulse makes its runtime folder with a look first and a mkdir after, and gives up
+    // when a pulse client polling for it (pactl, below) made the folder in between.
+    mkdir((xdgRuntime_ + "/pulse").c_str(), 0700);
+    for (const char* part : {kSessionManager, kPulse}) {
+        if (CountPart(part) == 0 && Spawn(part) < 0) {
+            return fail(std::string("cannot start ") + part);
+        }
+    }
+
+    while (!Answers()) {
+        if (msLeft() == 0) {
+            return fail("pipewire-pulse did not answer within 10 s");
+        }
+        std::this_thread::sleep_for(50ms);
+    }
+
+    if (sink_ == Sink::Loaded &&
+        Pactl({"list", "short", "sinks"}).output.find(std::string("\t") + kNullSink + "\t") ==
+            std::string::npos) {
+        const CommandResult load =
+            Pactl({"load-module", "module-null-sink", std::string("sink_name=") + kNullSink});
+        if (load.exitCode != 0) {
+            return fail("cannot load the null sink: " + load.output);
+        }
+    }
+    if (sink_ != Sink::None) {
+        // The sink may take a moment to appear; setting it before would be refused.
+        const auto sinkDeadline = Clock::now() + std::chrono::milliseconds(msLeft());
+        while (Pactl({"set-default-sink", kNullSink}).exitCode != 0 &&
+               Clock::now() < sinkDeadline) {
+            std::this_thread::sleep_for(50ms);
+        }
+    }
+    const std::string expected = sink_ == Sink::None ? kDummySink : kNullSink;
+    if (!WaitForDefaultSink(expected, msLeft())) {
+        return fail("the default sink did not become " + expected +
+                    " within 10 s: " + Pactl({"get-default-sink"}).output);
+    }
+    return true;
+}
+
+} // namespace testing_support
