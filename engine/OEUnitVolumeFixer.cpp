@@ -59,6 +59,12 @@ TOEVolumeFixer::TOEVolumeFixer(TVolumeFixerSettings settings) : Settings(std::mo
 TOEVolumeFixer::~TOEVolumeFixer() {
     CancelRequested = true;
     Gate_.Stop();
+    // The test sound is the one step that lasts seconds: it is stopped rather than waited for,
+    // again and again, in case the worker was just about to start it.
+    while (WorkerRunning_) {
+        sndPlaySoundA(nullptr, 0);
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
     if (ThreadHandle.joinable()) {
         ThreadHandle.join();
     }
@@ -83,12 +89,17 @@ std::int32_t TOEVolumeFixer::StartScan() {
     Idle = false;
     Repaired = false;
     Gate_.SetPaused(false);
+    WorkerRunning_ = true;
     try {
-        ThreadHandle = Settings.StartWorker([this] { Execute(); });
+        ThreadHandle = Settings.StartWorker([this] {
+            Execute();
+            WorkerRunning_ = false;
+        });
     } catch (...) {
         ThreadHandle = std::thread();
     }
     if (!ThreadHandle.joinable()) {
+        WorkerRunning_ = false;
         Idle = true;
         return kScanWorkerFailed;
     }
