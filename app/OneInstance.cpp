@@ -59,3 +59,11 @@ void OneInstanceRule::ListenForLaterStarts(
 void OneInstanceRule::StopListening() {
     listener_.reset();
 }
+
+void OneInstanceRule::Leave() {
+    // In this order: our socket is gone before a later start can be admitted and listen there.
+    StopListening();
+    if (registry_) {
+        registry_->Leave();
+    }
+}

@@ -1,8 +1,8 @@
 #pragma once
 // The one-instance rule for the running program: one instance per executable path on the whole
 // machine. A refused start asks the running instance to bring its window forward; the admitted
-// instance listens for those requests once its window exists and leaves the registry when this
-// object goes.
+// instance listens for those requests once its window exists and leaves the registry as soon
+// as it begins to close (at the latest when this object goes).
 
 #include "platform/InstanceActivation.h"
 #include "platform/InstanceRegistry.h"
@@ -26,6 +26,9 @@ public:
     void ListenForLaterStarts(std::function<void(const platform::ActivationRequest&)> onRequest);
     // Before the application object goes.
     void StopListening();
+    // The first step of shutting down: stops listening and leaves the registry, so a start
+    // made while this process is still ending is the new instance. Idempotent.
+    void Leave();
 
 private:
     std::unique_ptr<platform::InstanceRegistry> registry_;

@@ -6,8 +6,10 @@
 #include "app/TestHooks.h"
 #include "app/uMain.h"
 #include "config/ExceptionGuard.h"
+#include "controls/PNGExtra.h"
 #include "platform/StartupTrace.h"
 #include "platform/TerminationSignals.h"
+#include "platform/WindowLoss.h"
 
 #include <QApplication>
 #include <QEvent>
@@ -73,8 +75,25 @@ void RunWindow(OneInstanceRule& rule) {
         });
     });
 
+    // Closing, the process is as good as gone: a start made meanwhile must get a window.
+    window->OnClosing = [&rule] { rule.Leave(); };
+
     // Asked to end from outside: the window closes as if the user closed it.
     platform::TerminationRequests termination([window] { Guarded([window] { window->close(); }); });
+
+    // A window destroyed by another program: the process ends as if it had been closed, rather
+    // than live on without a window and turn away every later start. (Closed on the loop's next
+    // round, not from inside the window system's event.)
+    const auto closeLostWindow = [window] {
+        QTimer::singleShot(0, window, [window] {
+            Guarded([window] {
+                window->close();
+                QApplication::quit();
+            });
+        });
+    };
+    auto lossWatch = std::make_unique<platform::WindowLossWatch>(
+        [window] { return window->internalWinId(); }, closeLostWindow);
 
     if (hooks.startMinimized) {
         form->showMinimized();
@@ -88,9 +107,14 @@ void RunWindow(OneInstanceRule& rule) {
     if (hooks.closeAfterMs) {
         QTimer::singleShot(*hooks.closeAfterMs, window, [window] { window->close(); });
     }
+    if (hooks.startScan) {
+        QTimer::singleShot(0, window,
+                           [window] { window->XBtnClick(window->OEM_FORM_TAB_0_TTS_0_BTN_0); });
+    }
     QApplication::exec();
 
-    rule.StopListening();
+    rule.Leave();
+    lossWatch.reset();
     SetMessageBoxOwner(nullptr);
     form.reset();
 }

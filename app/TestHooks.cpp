@@ -17,6 +17,8 @@ TestHooks ReadTestHooks() {
             hooks.startMinimized = true;
         } else if (name == QLatin1String("report")) {
             hooks.report = true;
+        } else if (name == QLatin1String("start-scan")) {
+            hooks.startScan = true;
         } else if (name.startsWith(QLatin1String("close-after="))) {
             bool ok = false;
             int ms = name.mid(12).toInt(&ok);

@@ -5,6 +5,7 @@
 //   report           "ready ..." on standard output once the window is up, and
 //                    "activated ..." each time a later start brought it forward
 //   close-after=<ms> the window closes itself after that time, as if the user closed it
+//   start-scan       the scan starts as soon as the window is up, as if Start were clicked
 
 #include <optional>
 
@@ -14,6 +15,7 @@ struct TestHooks {
     bool startMinimized = false;
     bool report = false;
     std::optional<int> closeAfterMs;
+    bool startScan = false;
 };
 
 TestHooks ReadTestHooks();

@@ -5,6 +5,7 @@
 #include "app/ErrorReport.h"
 #include "app/FormLayout.h"
 #include "app/ProcessDefaults.h"
+#include "app/PumpDelay.h"
 #include "app/VersionText.h"
 #include "config/ExceptionGuard.h"
 #include "config/OEUnitConfig.h"
@@ -79,7 +80,16 @@ void TOEM_FORM::FormCreate(QObject*) {
     for (int i = 0; i < OEM_FORM_TAB_0->PageCount(); ++i) {
         OEM_FORM_TAB_0->Pages(i)->SetTabVisible(false);
     }
-    Engine = std::make_unique<TOEVolumeFixer>(settings_.Engine);
+    TVolumeFixerSettings engine = settings_.Engine;
+    if (!engine.ServiceWait.sleep) {
+        // The repair's wait for the sound server keeps the window painted and closable, and a
+        // close gives the wait up.
+        engine.ServiceWait.sleep = [](std::chrono::milliseconds span) {
+            PumpDelay(static_cast<float>(span.count()));
+        };
+    }
+    engine.ServiceWait.abandon = [this] { return closing_; };
+    Engine = std::make_unique<TOEVolumeFixer>(engine);
     platform::MarkStartupPhase("engine-created");
     LoadConfiguration(steps);
     platform::MarkStartupPhase("configuration-loaded");
@@ -202,6 +212,12 @@ void TOEM_FORM::showEvent(QShowEvent* event) {
 }
 
 void TOEM_FORM::closeEvent(QCloseEvent* event) {
+    if (!closing_) {
+        closing_ = true;
+        if (OnClosing) {
+            Guarded([this] { OnClosing(); });
+        }
+    }
     if (closeDeferrals_ > 0) {
         closePending_ = true;
         event->ignore();

@@ -115,6 +115,9 @@ public:
 
     // Told of every page preparation, as it begins (tests watch the pages prepared).
     std::function<void(SmallInt Index)> OnPreparePage;
+    // Told once, first thing, when the window begins to close - also when the close has to
+    // wait for a repair or a message box to end.
+    std::function<void()> OnClosing;
 
     // The handle SendMessageA takes; messages sent to it run WndProc on the window's thread.
     HWND Handle();
@@ -182,4 +185,5 @@ private:
     std::vector<std::int32_t> listedKeys_;
     int closeDeferrals_ = 0;
     bool closePending_ = false;
+    bool closing_ = false; // a close was asked for; what the window waits for is given up
 };

@@ -19,7 +19,15 @@
 #include "platform/Shell.h"
 
 #include <QLabel>
+#include <algorithm>
+#include <chrono>
 #include <utility>
+
+namespace {
+
+constexpr float kWalkSliceMs = 50;
+
+} // namespace
 
 bool TOEM_FORM::CarryToWindow(std::function<void()> task) {
     return WindowThread().Call(std::move(task));
@@ -179,8 +187,9 @@ TRepairCount TOEM_FORM::RunRepair() {
     // re-check below then tells what the rest achieved.
     Guarded([this] { Engine->Repair(); });
 
-    // By position, not by handle: the rows are looked up afresh after every wait.
-    for (int index = 0;; ++index) {
+    // By position, not by handle: the rows are looked up afresh after every wait. A close
+    // ends the walk: nobody is left to watch it.
+    for (int index = 0; !closing_; ++index) {
         PVirtualNode node = list->GetFirst();
         for (int i = 0; i < index && node != nullptr; ++i) {
             node = list->GetNext(node);
@@ -192,11 +201,20 @@ TRepairCount TOEM_FORM::RunRepair() {
         marker->move(row.Right - 27, row.Top + 17);
         list->SetFocusedNode(node);
         list->RepaintNode(node);
-        PumpDelay(static_cast<float>(settings_.RowWalkSpan.count()));
+        // In short slices, so that a close ends the walk at once.
+        const auto rowEnds = std::chrono::steady_clock::now() + settings_.RowWalkSpan;
+        for (auto now = std::chrono::steady_clock::now(); !closing_ && now < rowEnds;
+             now = std::chrono::steady_clock::now()) {
+            const auto left = std::chrono::duration<float, std::milli>(rowEnds - now).count();
+            PumpDelay(std::min(left, kWalkSliceMs));
+        }
     }
 
     TRepairCount count;
     count.Listed = static_cast<int>(listedKeys_.size());
+    if (closing_) {
+        return count; // nobody will read it, and the re-check plays the test sound again
+    }
     Guarded([&] {
         const TSCANRESULT after = Engine->Recheck(ChecksToRepeat(listedKeys_));
         count = CountFixedProblems(listedKeys_, Engine->ScanResult, after);

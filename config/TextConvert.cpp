@@ -16,7 +16,6 @@ void AppendUtf16(std::u16string& out, char32_t code) {
     }
 }
 
-
 } // namespace
 
 std::u16string NarrowToWide(std::string_view narrow) {
@@ -99,6 +98,46 @@ void AppendUtf8(std::string& out, char32_t code) {
         out.push_back(static_cast<char>(0x80 | ((code >> 6) & 0x3F)));
         out.push_back(static_cast<char>(0x80 | (code & 0x3F)));
     }
+}
+
+char32_t NextUtf8CodePoint(std::string_view text, std::size_t& at) {
+    const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
+    const unsigned char lead = byte(at);
+    if (lead < 0x80) {
+        ++at;
+        return lead;
+    }
+    int length = 0;
+    char32_t value = 0;
+    char32_t least = 0;
+    if (lead >= 0xC2 && lead <= 0xDF) {
+        length = 2, value = lead & 0x1F, least = 0x80;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+        length = 3, value = lead & 0x0F, least = 0x800;
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+        length = 4, value = lead & 0x07, least = 0x10000;
+    } else {
+        ++at;
+        return kReplacement;
+    }
+    if (at + length > text.size()) {
+        ++at;
+        return kReplacement;
+    }
+    for (int i = 1; i < length; ++i) {
+        const unsigned char next = byte(at + i);
+        if ((next & 0xC0) != 0x80) {
+            ++at;
+            return kReplacement;
+        }
+        value = (value << 6) | (next & 0x3F);
+    }
+    if (value < least || value > 0x10FFFF || (value >= 0xD800 && value <= 0xDFFF)) {
+        ++at;
+        return kReplacement;
+    }
+    at += length;
+    return value;
 }
 
 std::string WideToNarrow(std::u16string_view wide) {

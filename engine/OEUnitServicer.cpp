@@ -62,6 +62,9 @@ BOOL StartServiceAndWait(LPCSTR serviceName, LPCSTR machineName, const ServiceWa
                 auto hint = std::max(std::chrono::milliseconds(status.dwWaitHint), kShortestWait);
                 sleep(std::min(hint,
                                std::chrono::ceil<std::chrono::milliseconds>(deadline - current)));
+                if (limits.abandon && limits.abandon()) {
+                    break;
+                }
                 if (QueryServiceStatus(service, &status) == 0) {
                     break;
                 }

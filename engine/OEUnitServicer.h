@@ -13,6 +13,8 @@ struct ServiceWaitLimits {
     std::chrono::milliseconds totalBound{30000};
     std::function<void(std::chrono::milliseconds)> sleep;       // default: the thread sleeps
     std::function<std::chrono::steady_clock::time_point()> now; // default: steady_clock
+    // Asked after every sleep; true gives the wait up at once (the program is closing).
+    std::function<bool()> abandon;
 };
 
 // The service's current state (1..7, 4 = running); 0 when the service cannot be opened or its
@@ -23,7 +25,7 @@ DWORD QueryServiceState(LPCSTR serviceName, LPCSTR machineName);
 BOOL IsServiceMissing(LPCSTR serviceName, LPCSTR machineName);
 
 // Makes the service start automatically, starts it and waits until it runs, a status query
-// fails, its check point goes backwards, or limits.totalBound has passed. -1 when it was seen
-// running at the end, else 0.
+// fails, its check point goes backwards, limits.totalBound has passed or limits.abandon says so. -1
+// when it was seen running at the end, else 0.
 BOOL StartServiceAndWait(LPCSTR serviceName, LPCSTR machineName,
                          const ServiceWaitLimits& limits = {});

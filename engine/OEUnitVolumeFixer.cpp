@@ -24,12 +24,13 @@ struct LineReading {
 };
 
 LineReading ReadLine(TAudioMixer& mixer, int line) {
-    std::int32_t left = -1, right = -1, mute = -1;
+    std::int32_t left = -1, right = -1, mute = -1, quietest = -1;
     bool stereo = false, volumeDisabled = true, muteDisabled = true, muteIsSelect = false;
     mixer.ReadLineVolume(0, line, left, right, mute, stereo, volumeDisabled, muteDisabled,
-                         muteIsSelect);
+                         muteIsSelect, &quietest);
     LineReading reading;
-    reading.Volume = left;
+    // A line is as loud as its quietest channel: one side turned down is heard as a fault.
+    reading.Volume = quietest;
     reading.Muted = mute != 0 ? -1 : 0;
     reading.HasMute = mute != -1 ? -1 : 0;
     return reading;
@@ -97,6 +98,12 @@ TOEVolumeFixer::TOEVolumeFixer(TVolumeFixerSettings settings) : Settings(std::mo
 TOEVolumeFixer::~TOEVolumeFixer() {
     CancelRequested = true;
     Gate_.Stop();
+    // The test sound is the one step that lasts seconds: it is stopped rather than waited for,
+    // again and again, in case the worker was just about to start it.
+    while (WorkerRunning_) {
+        sndPlaySoundA(nullptr, 0);
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
     if (ThreadHandle.joinable()) {
         ThreadHandle.join();
     }
@@ -121,12 +128,17 @@ std::int32_t TOEVolumeFixer::StartScan() {
     Idle = false;
     Repaired = false;
     Gate_.SetPaused(false);
+    WorkerRunning_ = true;
     try {
-        ThreadHandle = Settings.StartWorker([this] { Execute(); });
+        ThreadHandle = Settings.StartWorker([this] {
+            Execute();
+            WorkerRunning_ = false;
+        });
     } catch (...) {
         ThreadHandle = std::thread();
     }
     if (!ThreadHandle.joinable()) {
+        WorkerRunning_ = false;
         Idle = true;
         return kScanWorkerFailed;
     }

@@ -9,7 +9,8 @@
 // the first scan.
 //
 // Destruction may come at any moment: it stops the worker at its next step (it is never killed
-// half way through one), opens the pause gate, ends a hold at once and joins the worker; once
+// half way through one, but the test sound is stopped where it is), opens the pause gate, ends
+// a hold at once and joins the worker; once
 // it has begun, no notification is delivered any more. The worker's platform calls are all
 // bounded (the test sound by its length plus 2 s, each mixer call by 2.5 s, the server probe,
 // the reading of its devices and the session bus by 2 s), so the join is too, provided a handler that is running returns
@@ -124,4 +125,5 @@ private:
     DeviceLibrary Library;
     WorkerGate Gate_;
     std::thread ThreadHandle;
+    std::atomic<bool> WorkerRunning_{false};
 };

@@ -13,8 +13,8 @@
 // fields it owns; nothing is cleared when a new scan starts.
 struct TSCANRESULT {
     BOOL SoundPlayed = 0;
-    std::int32_t MasterVolume = 0; // 0..65535; -1: destination line 0 has no volume control
-    BOOL MasterMuted = 0;          // -1 when the mute value read is anything but 0
+    std::int32_t MasterVolume = 0; // quietest channel, 0..65535; -1: no volume control
+    BOOL MasterMuted = 0;          // -1 when any channel's mute value is anything but 0
     std::int32_t SourceVolume = 0; // as MasterVolume, for source line 0 of destination 0
     BOOL SourceMuted = 0;
     BOOL MixerChecked = 0;

@@ -2,6 +2,7 @@
 
 #include "platform/MessageWindow.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace {
@@ -281,10 +282,14 @@ LRESULT TAudioMixer::WindowProc(UINT Msg, WPARAM wParam, LPARAM lParam) {
 
 bool TAudioMixer::ReadLineVolume(int destination, int line, std::int32_t& LeftVolume,
                                  std::int32_t& RightVolume, std::int32_t& Mute, bool& Stereo,
-                                 bool& VolumeDisabled, bool& MuteDisabled, bool& MuteIsSelect) {
+                                 bool& VolumeDisabled, bool& MuteDisabled, bool& MuteIsSelect,
+                                 std::int32_t* QuietestVolume) {
     if (!FDestinations) {
         return false;
     }
+    std::int32_t unused = -1;
+    std::int32_t& quietest = QuietestVolume != nullptr ? *QuietestVolume : unused;
+    quietest = -1;
     MuteIsSelect = false;
     MuteDisabled = true;
     VolumeDisabled = true;
@@ -357,9 +362,12 @@ bool TAudioMixer::ReadLineVolume(int destination, int line, std::int32_t& LeftVo
                 RightVolume = values[1];
                 Stereo = true;
             }
+            quietest = *std::min_element(values.begin(), values.end());
         } else {
             MuteDisabled = disabled;
-            Mute = values[0] != 0 ? 1 : 0;
+            const bool anyMuted =
+                std::any_of(values.begin(), values.end(), [](std::int32_t v) { return v != 0; });
+            Mute = anyMuted ? 1 : 0;
         }
     }
     return true;
@@ -428,9 +436,9 @@ bool TAudioMixer::WriteLineVolume(int destination, int line, std::int32_t LeftVo
         }
         std::vector<std::int32_t> values(shape.Entries(), 0);
         if (control->dwControlType == MIXERCONTROL_CONTROLTYPE_VOLUME && !volumeDone) {
-            values[0] = LeftVolume;
-            if (values.size() > 1) {
-                values[1] = RightVolume != -1 ? RightVolume : LeftVolume;
+            const std::int32_t right = RightVolume != -1 ? RightVolume : LeftVolume;
+            for (size_t channel = 0; channel < values.size(); ++channel) {
+                values[channel] = channel % 2 == 0 ? LeftVolume : right;
             }
             volumeDone = true;
             WriteValues(FHandle, *control, shape, values);

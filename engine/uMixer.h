@@ -136,12 +136,16 @@ public:
     HWND CallbackWindow() const;
 
     // destination: a position in Destinations; line: -1 for the destination line itself or a
-    // position in its Connections. Missing controls read as -1.
+    // position in its Connections. Missing controls read as -1. Mute is 1 when any channel is
+    // muted. QuietestVolume, when given, receives the lowest volume of all the line's channels
+    // (a line turned down on one side only is still turned down), -1 without a volume control.
     bool ReadLineVolume(int destination, int line, std::int32_t& LeftVolume,
                         std::int32_t& RightVolume, std::int32_t& Mute, bool& Stereo,
-                        bool& VolumeDisabled, bool& MuteDisabled, bool& MuteIsSelect);
+                        bool& VolumeDisabled, bool& MuteDisabled, bool& MuteIsSelect,
+                        std::int32_t* QuietestVolume = nullptr);
     // -1 as LeftVolume leaves the volume alone, -1 as RightVolume means LeftVolume, -1 as Mute
-    // leaves the mute state alone.
+    // leaves the mute state alone. Every channel is set: on a line with more than two, the
+    // even ones (front left, rear left, side left) take LeftVolume and the odd ones RightVolume.
     bool WriteLineVolume(int destination, int line, std::int32_t LeftVolume,
                          std::int32_t RightVolume, std::int32_t Mute);
 

@@ -15,6 +15,7 @@ struct BoundedWorker::State {
     bool running = false;
     bool overrun = false;
     bool stop = false;
+    bool givenUp = false;
     unsigned long long finished = 0;
     std::shared_ptr<std::atomic<int>> overruns;
     std::thread thread;
@@ -51,13 +52,17 @@ BoundedWorker::~BoundedWorker() {
 bool BoundedWorker::Run(std::function<void()> job, std::chrono::milliseconds bound) {
     std::unique_lock lock(state_->mutex);
     if (state_->running || state_->hasJob) {
+        state_->givenUp = false;
         return false;
     }
     state_->job = std::move(job);
     state_->hasJob = true;
     unsigned long long target = state_->finished + 1;
     state_->wake.notify_all();
-    bool done = state_->wake.wait_for(lock, bound, [&] { return state_->finished >= target; });
+    bool done = state_->wake.wait_for(
+        lock, bound, [&] { return state_->finished >= target || state_->givenUp; });
+    done = state_->finished >= target;
+    state_->givenUp = false;
     if (!done) {
         state_->overrun = true;
         if (state_->overruns) {
@@ -65,6 +70,14 @@ bool BoundedWorker::Run(std::function<void()> job, std::chrono::milliseconds bou
         }
     }
     return done;
+}
+
+void BoundedWorker::GiveUp() {
+    {
+        std::lock_guard lock(state_->mutex);
+        state_->givenUp = true;
+    }
+    state_->wake.notify_all();
 }
 
 bool BoundedWorker::Busy() const {

@@ -28,6 +28,10 @@ public:
     // or the worker was still busy with an earlier overrun job (it did not run at all).
     bool Run(std::function<void()> job, std::chrono::milliseconds bound);
 
+    // The Run() waiting now (or the next one, if none waits) stops waiting at once and returns
+    // false, as if its job had overrun; the job itself is not stopped, only no longer waited for.
+    void GiveUp();
+
     // An overrun job is still running.
     bool Busy() const;
 

@@ -25,9 +25,10 @@ constexpr UINT SND_MEMORY = 0x0004;
 constexpr UINT SND_LOOP = 0x0008;
 constexpr UINT SND_NOSTOP = 0x0010;
 
-// Nonzero when every frame of the sound was played and drained. A null name stops nothing
-// (no sound is ever left playing) and succeeds. SND_ASYNC, SND_LOOP and SND_MEMORY are not
-// offered and fail.
+// Nonzero when every frame of the sound was played and drained. A null name stops the sound
+// another thread of this process is playing: that call returns at once, with zero (not
+// played); the stop itself succeeds, also when nothing plays. SND_ASYNC, SND_LOOP and
+// SND_MEMORY are not offered and fail.
 BOOL sndPlaySoundA(LPCSTR soundName, UINT flags);
 
 namespace platform {

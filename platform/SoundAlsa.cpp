@@ -8,6 +8,7 @@
 #include "platform/Sound.h"
 #include "platform/WaveFile.h"
 
+#include <algorithm>
 #include <alsa/asoundlib.h>
 #include <atomic>
 #include <memory>
@@ -22,6 +23,7 @@ namespace {
 // Short enough that the drain at the end does not add much to the sound, long enough for a
 // sound server on a loaded machine.
 constexpr unsigned kLatencyMicroseconds = 100000;
+constexpr unsigned kChunksPerSecond = 50;
 
 struct PcmCloser {
     void operator()(snd_pcm_t* pcm) const { snd_pcm_close(pcm); }
@@ -52,7 +54,10 @@ PcmHandle OpenPlayback(const std::string& pcmName) {
     return err < 0 ? nullptr : PcmHandle(pcm);
 }
 
-bool PlayOnAlsa(const std::string& pcmName, const WaveSound& sound) {
+bool PlayOnAlsa(const std::string& pcmName, const WaveSound& sound, const std::atomic<bool>& stop) {
+    if (stop) {
+        return false;
+    }
     PcmHandle pcm = OpenPlayback(pcmName);
     if (!pcm) {
         return false;
@@ -65,8 +70,14 @@ bool PlayOnAlsa(const std::string& pcmName, const WaveSound& sound) {
     }
     const unsigned char* next = sound.samples;
     snd_pcm_uframes_t left = sound.frames;
+    // Handed over a little at a time, so a stop is heeded within a few milliseconds.
+    const snd_pcm_uframes_t chunk = std::max<snd_pcm_uframes_t>(sound.rate / kChunksPerSecond, 1);
     while (left > 0) {
-        snd_pcm_sframes_t written = snd_pcm_writei(pcm.get(), next, left);
+        if (stop) {
+            snd_pcm_drop(pcm.get());
+            return false;
+        }
+        snd_pcm_sframes_t written = snd_pcm_writei(pcm.get(), next, std::min(left, chunk));
         if (written < 0) {
             // An underrun or a suspend is recovered from once per write; anything else, or a
             // failing recovery, ends the play as not played.
@@ -77,6 +88,10 @@ bool PlayOnAlsa(const std::string& pcmName, const WaveSound& sound) {
         }
         next += static_cast<std::size_t>(written) * sound.BytesPerFrame();
         left -= static_cast<snd_pcm_uframes_t>(written);
+    }
+    if (stop) {
+        snd_pcm_drop(pcm.get());
+        return false;
     }
     return snd_pcm_drain(pcm.get()) == 0;
 }
@@ -91,6 +106,7 @@ public:
             return 0;
         }
         if (soundName == nullptr) {
+            Stop();
             return 1;
         }
         if ((flags & SND_NODEFAULT) != 0 && !SameResourceName(soundName, kChimeSoundName)) {
@@ -111,19 +127,40 @@ public:
             return 0;
         }
         auto played = std::make_shared<std::atomic<bool>>(false);
+        auto stop = std::make_shared<std::atomic<bool>>(false);
         std::lock_guard lock(playing_);
+        {
+            std::lock_guard current(currentMutex_);
+            currentStop_ = stop;
+        }
         bool finished =
-            worker_->Run([copy, sound = *sound, played,
-                          pcmName = pcmName_] { played->store(PlayOnAlsa(pcmName, sound)); },
+            worker_->Run([copy, sound = *sound, played, stop,
+                          pcmName = pcmName_] { played->store(PlayOnAlsa(pcmName, sound, *stop)); },
                          sound->Length() + grace_);
-        return finished && played->load() ? 1 : 0;
+        {
+            std::lock_guard current(currentMutex_);
+            currentStop_.reset();
+        }
+        return finished && played->load() && !stop->load() ? 1 : 0;
     }
 
 private:
+    // The play ends at its next piece of sound; its caller stops waiting at once, also for a
+    // play stuck in a sound server that stopped answering.
+    void Stop() {
+        std::lock_guard current(currentMutex_);
+        if (currentStop_) {
+            currentStop_->store(true);
+            worker_->GiveUp();
+        }
+    }
+
     std::string pcmName_;
     std::chrono::milliseconds grace_;
     std::mutex playing_; // one sound at a time, as the platform plays them
     std::unique_ptr<BoundedWorker> worker_;
+    std::mutex currentMutex_;
+    std::shared_ptr<std::atomic<bool>> currentStop_; // of the sound playing now
 };
 
 } // namespace

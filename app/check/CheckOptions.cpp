@@ -1,5 +1,9 @@
 #include "CheckOptions.h"
 
+#include "config/TextConvert.h"
+
+#include <cstdio>
+
 namespace {
 
 struct OptionName {
@@ -15,12 +19,29 @@ constexpr OptionName kOptions[] = {
 };
 
 // An argument may come from anywhere; the error line shows it without control characters, so
-// it cannot rewrite the terminal.
+// it cannot rewrite the terminal: C0, DEL and a byte that is not UTF-8 (a lone 0x9B is a
+// control sequence to an 8-bit terminal) as \xHH, a C1 control written in UTF-8 as \uHHHH,
+// and the backslash doubled so that no escape is ambiguous.
 std::string Printable(std::string_view argument) {
     std::string shown;
-    for (char c : argument) {
-        const auto byte = static_cast<unsigned char>(c);
-        shown += byte < 0x20 || byte == 0x7f ? '?' : c;
+    char escaped[8];
+    std::size_t at = 0;
+    while (at < argument.size()) {
+        const std::size_t from = at;
+        const char32_t c = NextUtf8CodePoint(argument, at);
+        const bool strayByte = c == 0xFFFD && at - from == 1;
+        if (c < 0x20 || c == 0x7F || strayByte) {
+            std::snprintf(escaped, sizeof escaped, "\\x%02X",
+                          static_cast<unsigned>(static_cast<unsigned char>(argument[from])));
+            shown += escaped;
+        } else if (c >= 0x80 && c <= 0x9F) {
+            std::snprintf(escaped, sizeof escaped, "\\u%04X", static_cast<unsigned>(c));
+            shown += escaped;
+        } else if (c == '\\') {
+            shown += "\\\\";
+        } else {
+            shown.append(argument.substr(from, at - from));
+        }
     }
     return shown;
 }
@@ -30,6 +51,9 @@ std::string Printable(std::string_view argument) {
 ParsedCheckArguments ParseCheckArguments(std::span<const std::string> Arguments) {
     ParsedCheckArguments parsed;
     CheckOptions options;
+    for (const std::string& argument : Arguments) {
+        parsed.Json = parsed.Json || argument == "--json";
+    }
     for (const std::string& argument : Arguments) {
         const OptionName* known = nullptr;
         for (const OptionName& option : kOptions) {
@@ -62,7 +86,8 @@ std::string CheckUsage(std::string_view Program) {
              "  --help    show this text\n"
              "\n"
              "Exit status: 0 nothing found (with --fix: everything found was fixed),\n"
-             "1 problems found (with --fix: some remain), 2 bad arguments or an internal error,\n"
-             "130 interrupted by Ctrl-C (143 by SIGTERM).\n";
+             "1 problems found (with --fix: some remain), 2 bad arguments, a report that could\n"
+             "not be written or an internal error, 130 interrupted by Ctrl-C (143 by SIGTERM).\n"
+             "Errors go to standard error; with --json they are JSON objects too.\n";
     return usage;
 }

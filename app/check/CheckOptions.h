@@ -16,6 +16,7 @@ struct CheckOptions {
 struct ParsedCheckArguments {
     std::optional<CheckOptions> Options; // empty when the arguments are not understood
     std::string Error;                   // then: one line saying which argument and why
+    bool Json = false; // --json is among the arguments: errors, this one too, are JSON then
 };
 
 // Arguments without the program name. Repeating an option changes nothing.

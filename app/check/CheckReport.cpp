@@ -134,3 +134,12 @@ std::string JsonReport(const CheckReport& Report, const TextLookup& Texts) {
     json.EndObject();
     return json.Text();
 }
+
+std::string ErrorText(std::string_view Message, bool Json) {
+    if (!Json) {
+        return "tonemender-check: " + std::string(Message) + "\n";
+    }
+    JsonWriter json;
+    json.BeginObject().Key("error").String(Message).EndObject();
+    return json.Text();
+}

@@ -40,5 +40,9 @@ std::string JsonReport(const CheckReport& Report, const TextLookup& Texts);
 // Raises FormatError when the configured template does not take the numbers.
 std::string RepairSummary(const RepairReport& Repair, const TextLookup& Texts);
 
+// An error as the console check says it on standard error: "tonemender-check: " and the
+// message, or with --json the object {"error": message}; ending in a line break either way.
+std::string ErrorText(std::string_view Message, bool Json);
+
 // A configured line as the console shows it: the trailing blanks some texts carry cut off.
 std::string ConsoleLine(std::string_view Text);

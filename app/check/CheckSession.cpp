@@ -153,6 +153,10 @@ RunEnd CheckSession::Repair(CheckReport& Report) {
         Say(StatusPathOfCheck(check));
         TakeCheck(after, engine_->Recheck(check), check);
     }
+    // The last check may be the one the interrupt cut short: what it found does not count.
+    if (Interrupted()) {
+        return RunEnd::Interrupted;
+    }
     repair.Count = CountFixedProblems(listed, Report.Scan, after);
     for (Finding& finding : Report.Findings) {
         finding.Fixed = finding.Problem->Gone(Report.Scan, after);

@@ -5,8 +5,9 @@
 //
 // The session owns the engine and destroys it first, so no notification can reach a session
 // that is half gone. An interrupt is seen within a few tens of milliseconds while the scan
-// runs, between the steps of the repair and re-check otherwise; the check in progress is not
-// cut short (each is bounded: the test sound by its length plus 2 s, every other call by 2.5 s).
+// runs, between the steps of the repair and re-check otherwise. The test sound is stopped where
+// it is (by destroying the engine, or by the program's own watch for the interrupt); any other
+// check in progress is not cut short, but each is bounded (every call by 2.5 s).
 
 #include "CheckFindings.h"
 #include "CheckReport.h"

@@ -5,59 +5,11 @@
 #include <cstdio>
 #include <stdexcept>
 
-namespace {
-
-constexpr char32_t kReplacement = 0xFFFD;
-
-// Decodes one UTF-8 sequence at text[at]; advances at past it. A sequence that is not well
-// formed costs one byte and yields the replacement character.
-char32_t NextCodePoint(std::string_view text, std::size_t& at) {
-    const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
-    const unsigned char lead = byte(at);
-    if (lead < 0x80) {
-        ++at;
-        return lead;
-    }
-    int length = 0;
-    char32_t value = 0;
-    char32_t least = 0;
-    if (lead >= 0xC2 && lead <= 0xDF) {
-        length = 2, value = lead & 0x1F, least = 0x80;
-    } else if (lead >= 0xE0 && lead <= 0xEF) {
-        length = 3, value = lead & 0x0F, least = 0x800;
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-        length = 4, value = lead & 0x07, least = 0x10000;
-    } else {
-        ++at;
-        return kReplacement;
-    }
-    if (at + length > text.size()) {
-        ++at;
-        return kReplacement;
-    }
-    for (int i = 1; i < length; ++i) {
-        const unsigned char next = byte(at + i);
-        if ((next & 0xC0) != 0x80) {
-            ++at;
-            return kReplacement;
-        }
-        value = (value << 6) | (next & 0x3F);
-    }
-    if (value < least || value > 0x10FFFF || (value >= 0xD800 && value <= 0xDFFF)) {
-        ++at;
-        return kReplacement;
-    }
-    at += length;
-    return value;
-}
-
-} // namespace
-
 std::string JsonQuote(std::string_view Text) {
     std::string out = "\"";
     std::size_t at = 0;
     while (at < Text.size()) {
-        const char32_t c = NextCodePoint(Text, at);
+        const char32_t c = NextUtf8CodePoint(Text, at);
         switch (c) {
         case '"':
             out += "\\\"";
@@ -81,7 +33,8 @@ std::string JsonQuote(std::string_view Text) {
             out += "\\t";
             break;
         default:
-            if (c < 0x20) {
+            // The C1 controls too: valid JSON either way, but a terminal would obey them.
+            if (c < 0x20 || (c >= 0x7F && c <= 0x9F)) {
                 char escaped[8];
                 std::snprintf(escaped, sizeof escaped, "\\u%04x", static_cast<unsigned>(c));
                 out += escaped;

@@ -9,12 +9,19 @@
 #include "config/OEUnitConfig.h"
 #include "config/OEUnitResource.h"
 #include "platform/AlsaDiagnostics.h"
+#include "platform/Sound.h"
 
 #include <QCoreApplication>
+#include <cerrno>
+#include <chrono>
+#include <condition_variable>
 #include <csignal>
 #include <cstdio>
+#include <cstring>
 #include <exception>
+#include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -31,9 +38,59 @@ static void OnTerminationSignal(int signal) {
 
 namespace {
 
+// The handler may not take the locks stopping a sound takes; this thread does it for it, at
+// once, whichever thread the sound plays on (the scan's worker, or ours in the re-check).
+class InterruptWatcher {
+public:
+    InterruptWatcher()
+        : thread_([this] {
+              std::unique_lock lock(mutex_);
+              while (!done_) {
+                  if (gSignal != 0) {
+                      sndPlaySoundA(nullptr, 0);
+                      return;
+                  }
+                  wake_.wait_for(lock, std::chrono::milliseconds(10));
+              }
+          }) {}
+    ~InterruptWatcher() {
+        {
+            std::lock_guard lock(mutex_);
+            done_ = true;
+        }
+        wake_.notify_all();
+        thread_.join();
+    }
+    InterruptWatcher(const InterruptWatcher&) = delete;
+    InterruptWatcher& operator=(const InterruptWatcher&) = delete;
+
+private:
+    std::mutex mutex_;
+    std::condition_variable wake_;
+    bool done_ = false;
+    std::thread thread_;
+};
+
+// Standard output is where the report goes: a write that fails there is the run failing.
+int gWriteError = 0;
+
 void Print(const std::string& text) {
-    std::fputs(text.c_str(), stdout);
-    std::fflush(stdout);
+    if (std::fputs(text.c_str(), stdout) == EOF || std::fflush(stdout) == EOF) {
+        if (gWriteError == 0) {
+            gWriteError = errno != 0 ? errno : EIO;
+        }
+    }
+}
+
+void ThrowIfNotWritten() {
+    if (gWriteError != 0) {
+        throw ProgramError(std::string("cannot write the report: ") + std::strerror(gWriteError));
+    }
+}
+
+void SayError(std::string_view message, bool json) {
+    std::fputs(ErrorText(message, json).c_str(), stderr);
+    std::fflush(stderr);
 }
 
 std::string ConfiguredText(std::string_view path) {
@@ -47,8 +104,8 @@ void LoadConfiguration() {
     }
 }
 
-int Interrupted() {
-    std::fputs("tonemender-check: interrupted\n", stderr);
+int Interrupted(bool json) {
+    SayError("interrupted", json);
     return kExitSignalBase + static_cast<int>(gSignal);
 }
 
@@ -64,9 +121,11 @@ int Run(const CheckOptions& options) {
     hooks.Pump = [] { QCoreApplication::processEvents(); };
 
     CheckReport report;
-    CheckSession session(std::make_unique<TOEVolumeFixer>(), ConfiguredText, hooks);
+    TVolumeFixerSettings engine;
+    engine.ServiceWait.abandon = [] { return gSignal != 0; };
+    CheckSession session(std::make_unique<TOEVolumeFixer>(engine), ConfiguredText, hooks);
     if (session.Scan(report) == RunEnd::Interrupted) {
-        return Interrupted();
+        return Interrupted(options.Json);
     }
     if (!options.Json) {
         Print("\n" + PlainFindings(report, ConfiguredText));
@@ -77,7 +136,7 @@ int Run(const CheckOptions& options) {
             Print("\n");
         }
         if (session.Repair(report) == RunEnd::Interrupted) {
-            return Interrupted();
+            return Interrupted(options.Json);
         }
         if (!options.Json && report.Repair->Performed) {
             Print(PlainRepair(report, ConfiguredText));
@@ -86,6 +145,7 @@ int Run(const CheckOptions& options) {
     if (options.Json) {
         Print(JsonReport(report, ConfiguredText));
     }
+    ThrowIfNotWritten();
     return CheckExitCode(report);
 }
 
@@ -96,12 +156,19 @@ int main(int argc, char** argv) {
     const std::string program = "tonemender-check";
     const ParsedCheckArguments parsed = ParseCheckArguments(arguments);
     if (!parsed.Options) {
-        std::fprintf(stderr, "tonemender-check: %s\n%s", parsed.Error.c_str(),
-                     CheckUsage(program).c_str());
+        SayError(parsed.Error, parsed.Json);
+        if (!parsed.Json) {
+            std::fputs(CheckUsage(program).c_str(), stderr);
+        }
         return kExitError;
     }
+    const bool json = parsed.Options->Json;
     if (parsed.Options->Help) {
         Print(CheckUsage(program));
+        if (gWriteError != 0) {
+            SayError(std::string("cannot write the usage: ") + std::strerror(gWriteError), json);
+            return kExitError;
+        }
         return kExitNothingFound;
     }
 
@@ -114,13 +181,14 @@ int main(int argc, char** argv) {
     platform::SilenceAlsaDiagnostics();
     std::signal(SIGINT, OnTerminationSignal);
     std::signal(SIGTERM, OnTerminationSignal);
+    InterruptWatcher watcher;
     try {
         return Run(*parsed.Options);
     } catch (const std::exception& e) {
-        std::fprintf(stderr, "tonemender-check: %s\n", e.what());
+        SayError(e.what(), json);
         return kExitError;
     } catch (...) {
-        std::fprintf(stderr, "tonemender-check: an unknown error\n");
+        SayError("an unknown error", json);
         return kExitError;
     }
 }

@@ -1,7 +1,5 @@
 #include "platform/testing/ScriptedSound.h"
 
-#include <thread>
-
 namespace platform::testing {
 
 void ScriptedSound::SetAnswer(Answer answer) {
@@ -36,14 +34,24 @@ int ScriptedSound::CallCount() const {
 }
 
 BOOL ScriptedSound::PlaySystemSound(LPCSTR soundName, UINT flags) {
+    if (soundName == nullptr) {
+        {
+            std::lock_guard lock(mutex_);
+            ++stops_;
+        }
+        stopped_.notify_all();
+        stall_.Release();
+        return 1;
+    }
     Answer answer;
     std::chrono::milliseconds playTime;
     std::chrono::milliseconds stallBound;
     std::function<void()> duringPlay;
+    int stopsBefore = 0;
     {
         std::lock_guard lock(mutex_);
-        calls_.push_back(
-            {soundName != nullptr ? std::optional<std::string>(soundName) : std::nullopt, flags});
+        calls_.push_back({std::string(soundName), flags});
+        stopsBefore = stops_;
         answer = answer_;
         playTime = playTime_;
         stallBound = stallBound_;
@@ -52,17 +60,21 @@ BOOL ScriptedSound::PlaySystemSound(LPCSTR soundName, UINT flags) {
     if (duringPlay) {
         duringPlay();
     }
+    const auto stoppedSince = [&] {
+        std::lock_guard lock(mutex_);
+        return stops_ != stopsBefore;
+    };
     switch (answer) {
-    case Answer::Plays:
-        if (playTime.count() > 0) {
-            std::this_thread::sleep_for(playTime);
-        }
-        return 1;
+    case Answer::Plays: {
+        std::unique_lock lock(mutex_);
+        return stopped_.wait_for(lock, playTime, [&] { return stops_ != stopsBefore; }) ? 0 : 1;
+    }
     case Answer::Fails:
         return 0;
     case Answer::Stalls:
-        // Released: the server woke up and the sound finished after all.
-        return stall_.Pass(stallBound) ? 1 : 0;
+        // Released: the server woke up and the sound finished after all - unless a stop was
+        // what released it.
+        return stall_.Pass(stallBound) && !stoppedSince() ? 1 : 0;
     }
     return 0;
 }

@@ -1,11 +1,13 @@
 #pragma once
 // A sound backend that plays nothing: every call is recorded and answered as scripted - the
 // sound plays (after a scripted playing time), fails, or stalls until released or until the
-// bound the real backend gives up after (then it counts as not played).
+// bound the real backend gives up after (then it counts as not played). A call with a null
+// name is a stop, counted apart: the play in progress ends at once as not played.
 
 #include "platform/Sound.h"
 #include "platform/testing/ScriptedStall.h"
 
+#include <condition_variable>
 #include <functional>
 #include <mutex>
 #include <optional>
@@ -32,7 +34,7 @@ public:
 
     ScriptedStall& Stall() { return stall_; }
 
-    std::vector<Call> Calls() const;
+    std::vector<Call> Calls() const; // the plays, not the stops
     int CallCount() const;
 
     BOOL PlaySystemSound(LPCSTR soundName, UINT flags) override;
@@ -44,6 +46,8 @@ private:
     std::chrono::milliseconds stallBound_{kSoundGrace};
     std::function<void()> duringPlay_;
     std::vector<Call> calls_;
+    int stops_ = 0;
+    std::condition_variable stopped_;
     ScriptedStall stall_;
 };
 

@@ -36,14 +36,38 @@ TEST(CheckOptions, ArgumentListsAreReadOrRefused) {
         {{""}, false, false, false, false, "unexpected argument ''"},
         {{"--fix", "now"}, false, false, false, false, "unexpected argument 'now'"},
         {{"--help", "--bogus"}, false, false, false, false, "unknown option '--bogus'"},
-        // Whatever an argument holds, the error line cannot move the cursor or ring.
-        {{"--\x1b[2Jx\n\a"},
+        // Whatever an argument holds, the error line cannot move the cursor or ring: C0, DEL,
+        // C1 (in UTF-8 or as a bare byte) and bytes that are not UTF-8 come out escaped.
+        {{"--\x1b[2Jx\n\a"}, false, false, false, false, R"(unknown option '--\x1B[2Jx\x0A\x07')"},
+        {{"--\xc2\x9b"
+          "2J"},
          false,
          false,
          false,
          false,
-         "unknown option '--?[2Jx?"
-         "?'"},
+         R"(unknown option '--\u009B2J')"},
+        {{"--\x9b"
+          "2J"},
+         false,
+         false,
+         false,
+         false,
+         R"(unknown option '--\x9B2J')"},
+        {{"\x7f\xc2\x85\xff"},
+         false,
+         false,
+         false,
+         false,
+         R"(unexpected argument '\x7F\u0085\xFF')"},
+        {{"--json", "\xc2\x9b"}, false, false, true, false, R"(unexpected argument '\u009B')"},
+        // What is printable stays as it is; a backslash is doubled so no escape is forged.
+        {{"--caf\xc3\xa9-\xc4\x81-\xe2\x82\xac"},
+         false,
+         false,
+         false,
+         false,
+         "unknown option '--caf\xc3\xa9-\xc4\x81-\xe2\x82\xac'"},
+        {{R"(--\x1B)"}, false, false, false, false, R"(unknown option '--\\x1B')"},
     };
     for (const ArgumentCase& c : cases) {
         std::string shown;
@@ -52,6 +76,7 @@ TEST(CheckOptions, ArgumentListsAreReadOrRefused) {
         }
         const ParsedCheckArguments parsed = ParseCheckArguments(c.arguments);
         ASSERT_EQ(parsed.Options.has_value(), c.accepted) << shown;
+        EXPECT_EQ(parsed.Json, c.json) << shown << ": errors are JSON with --json";
         if (c.accepted) {
             EXPECT_EQ(parsed.Options->Fix, c.fix) << shown;
             EXPECT_EQ(parsed.Options->Json, c.json) << shown;

@@ -297,6 +297,26 @@ TEST(CheckReportJson, AwkwardTextsStayValidJson) {
     EXPECT_EQ(json["scan"]["known_drivers"][0], "PCI\\VEN_8086\"\n\xef\xbf\xbd");
 }
 
+TEST(CheckReportTexts, ErrorsArePlainLinesOrWithJsonAJsonObject) {
+    const struct {
+        const char* message;
+        const char* plain;
+    } cases[] = {
+        {"interrupted", "tonemender-check: interrupted\n"},
+        {"unknown option '--x\"y'", "tonemender-check: unknown option '--x\"y'\n"},
+        {"cannot write the report: No space left on device",
+         "tonemender-check: cannot write the report: No space left on device\n"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(ErrorText(c.message, false), c.plain);
+        const std::string json = ErrorText(c.message, true);
+        EXPECT_EQ(json.back(), '\n');
+        nlohmann::json parsed;
+        ASSERT_NO_THROW(parsed = nlohmann::json::parse(json)) << json;
+        EXPECT_EQ(parsed, nlohmann::json({{"error", c.message}})) << json;
+    }
+}
+
 TEST(CheckReportTexts, ATemplateThatDoesNotTakeTheNumbersIsAClearError) {
     const struct {
         const char* path;

@@ -26,7 +26,9 @@ TEST(JsonQuote, EscapesWhatJsonRequiresAndKeepsTheRest) {
         {"\b\f", R"("\b\f")"},
         {"nul\0inside"s, R"("nul\u0000inside")"},
         {"\x01\x1f", R"("\u0001\u001f")"},
-        {"\x7f", "\"\x7f\""},
+        // DEL and the C1 controls are legal raw, but a terminal would obey them.
+        {"\x7f", R"("\u007f")"},
+        {"\xc2\x80 \xc2\x9b \xc2\x9f \xc2\xa0", "\"\\u0080 \\u009b \\u009f \xc2\xa0\""},
         {"Gr\xc3\xbc\xc3\x9f"
          "e \xe2\x82\xac \xf0\x9f\x94\x8a",
          "\"Gr\xc3\xbc\xc3\x9f"

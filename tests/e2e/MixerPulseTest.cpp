@@ -15,6 +15,7 @@
 #include <gtest/gtest.h>
 #include <map>
 #include <optional>
+#include <regex>
 #include <thread>
 
 using testing_support::PrivatePulse;
@@ -37,6 +38,23 @@ LineReading Read(TAudioMixer& mixer, int line) {
     r.ok = mixer.ReadLineVolume(0, line, r.left, r.right, r.mute, r.stereo, r.volumeDisabled,
                                 r.muteDisabled, r.muteIsSelect);
     return r;
+}
+
+// Every channel's raw volume of the default sink, as pactl reports them.
+std::vector<long> SinkChannelVolumes(const PrivatePulse& pulse) {
+    testing_support::CommandResult r = pulse.Pactl({"get-sink-volume", "@DEFAULT_SINK@"});
+    std::vector<long> volumes;
+    if (r.exitCode != 0) {
+        return volumes;
+    }
+    // "Volume: front-left: 32768 /  50% / -18.06 dB,   front-right: 32768 / ..."
+    std::string firstLine = r.output.substr(0, r.output.find('\n'));
+    const std::regex channel(R"(([a-z-]+):\s*(\d+)\s*/)");
+    for (auto it = std::sregex_iterator(firstLine.begin(), firstLine.end(), channel);
+         it != std::sregex_iterator(); ++it) {
+        volumes.push_back(std::stol((*it)[2].str()));
+    }
+    return volumes;
 }
 
 // The daemon must never be started behind the test's back by a client library.
@@ -109,6 +127,29 @@ TEST_F(MixerPulse, ReadsTheSinkAsPactlSetItAndWritesWhatPactlThenSees) {
     // Above 100 % the server's raw value passes the element's maximum; it reads as full scale.
     ASSERT_EQ(pulse.Pactl({"set-sink-volume", "@DEFAULT_SINK@", "150%"}).exitCode, 0);
     EXPECT_EQ(Read(mixer, -1).left, 65535);
+
+    // One side turned down, either side: the line is as loud as its quieter side, and the
+    // repair's write sets both sides again.
+    struct Sides {
+        const char* left;
+        const char* right;
+        std::int32_t leftReads, rightReads;
+    };
+    for (const Sides& s : {Sides{"100%", "0%", 65535, 0}, Sides{"0%", "100%", 0, 65535}}) {
+        ASSERT_EQ(pulse.Pactl({"set-sink-volume", "@DEFAULT_SINK@", s.left, s.right}).exitCode, 0);
+        LineReading sides;
+        std::int32_t quietest = -2;
+        ASSERT_TRUE(mixer.ReadLineVolume(0, -1, sides.left, sides.right, sides.mute, sides.stereo,
+                                         sides.volumeDisabled, sides.muteDisabled,
+                                         sides.muteIsSelect, &quietest));
+        EXPECT_EQ(sides.left, s.leftReads) << s.left << " " << s.right;
+        EXPECT_EQ(sides.right, s.rightReads) << s.left << " " << s.right;
+        EXPECT_EQ(quietest, 0) << s.left << " " << s.right;
+
+        EXPECT_TRUE(mixer.WriteLineVolume(0, -1, 32768, 32768, 0));
+        EXPECT_EQ(SinkChannelVolumes(pulse), (std::vector<long>{32768, 32768}))
+            << s.left << " " << s.right;
+    }
 }
 
 TEST_F(MixerPulse, AMixerMadeWhileTheDaemonIsDownReadsTheLiveMixerOnceReopened) {

@@ -129,6 +129,29 @@ INSTANTIATE_TEST_SUITE_P(
             "BeforeAnyScan", [](ScriptedWorld&, TOEVolumeFixer&, NotificationLog&) {}, {}}),
     [](const auto& info) { return std::string(info.param.name); });
 
+TEST(EngineLifetime, DestructionStopsTheTestSoundInsteadOfWaitingForIt) {
+    for (auto answer : {ScriptedSound::Answer::Plays, ScriptedSound::Answer::Stalls}) {
+        ScriptedWorld world;
+        // Far past kHang either way: a destruction that waits for the sound fails below.
+        world.sound.SetPlayTime(30s);
+        world.sound.SetStallBound(30s);
+        world.sound.SetAnswer(answer);
+        NotificationLog log;
+        auto engine = std::make_unique<TOEVolumeFixer>();
+        engine->OnStateChange = log.Handler(*engine);
+        ASSERT_EQ(engine->StartScan(), kScanStarted);
+        ASSERT_TRUE(log.WaitFor(ScanCode::SoundTestStarted));
+        while (world.sound.CallCount() == 0) {
+            std::this_thread::sleep_for(1ms);
+        }
+
+        const auto started = Clock::now();
+        engine.reset();
+        EXPECT_LT(Clock::now() - started, kHang);
+        EXPECT_THAT(log.Codes(), testing::ElementsAre(0, 2)) << "nothing after the stopped sound";
+    }
+}
+
 TEST(EngineLifetime, DestructionEndsAHoldAtOnce) {
     ScriptedWorld world;
     NotificationLog log;

@@ -1,6 +1,7 @@
 // A scan as the window sees it: which notifications arrive in which order with which payload,
 // what the result record holds, and how cancelling, pausing and a second start behave.
 #include "EngineTestSupport.h"
+#include "engine/ProblemCatalogue.h"
 
 #include <atomic>
 #include <gmock/gmock.h>
@@ -94,6 +95,41 @@ TEST(EngineScan, RecordsWhatEachCheckFound) {
     const auto notes = log.Notes();
     EXPECT_EQ(notes.at(2).code, 7u);
     EXPECT_EQ(notes.at(2).result.SoundPlayed, 0);
+}
+
+TEST(EngineScan, ALineTurnedDownOnOneSideIsLowAndTheRepairSetsBothSides) {
+    struct Case {
+        const char* name;
+        std::vector<LONG> volume;
+        std::int32_t reads;
+        bool low;
+    };
+    const std::vector<Case> cases = {
+        {"left full, right silent", {65535, 0}, 0, true},
+        {"left silent, right full", {0, 65535}, 0, true},
+        {"right at half", {65535, 32768}, 32768, false},
+        {"left just below half", {32767, 65535}, 32767, true},
+    };
+    for (const Case& c : cases) {
+        ScriptedWorld world;
+        world.mixer.SetValues(0, world.masterVolume, c.volume);
+        NotificationLog log;
+        TOEVolumeFixer engine;
+        engine.OnStateChange = log.Handler(engine);
+        ASSERT_TRUE(RunScan(engine, log)) << c.name;
+
+        EXPECT_EQ(engine.ScanResult.MasterVolume, c.reads) << c.name;
+        bool low = false;
+        for (const TProblemEntry* problem :
+             ProblemsFound(ScanCode::MixerCheckDone, engine.ScanResult)) {
+            low = low || problem->OrderKey == ProblemCatalogue()[2].OrderKey;
+        }
+        EXPECT_EQ(low, c.low) << c.name;
+
+        engine.Repair();
+        EXPECT_EQ(world.mixer.Values(0, world.masterVolume), (std::vector<LONG>{32768, 32768}))
+            << c.name;
+    }
 }
 
 TEST(EngineScan, MissingControlsAndAMissingServiceReadAsTheirMarkers) {

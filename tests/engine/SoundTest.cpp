@@ -7,10 +7,12 @@
 #include "platform/WaveFile.h"
 #include "platform/testing/ScriptedModuleResources.h"
 
+#include <atomic>
 #include <cstring>
 #include <functional>
 #include <gtest/gtest.h>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -197,6 +199,31 @@ TEST_F(AlsaSound, AnswersTheFlagsItDoesNotOfferAndTheNullNameAtOnce) {
     EXPECT_EQ(Play("null", "Ding", SND_MEMORY), 0);
     EXPECT_EQ(Play("null", "SystemAsterisk", SND_SYNC | SND_NODEFAULT), 0);
     EXPECT_NE(Play("tonemender_no_such_pcm", nullptr, SND_SYNC), 0) << "nothing to stop";
+}
+
+TEST_F(AlsaSound, AStopFromAnotherThreadEndsThePlayAsNotPlayed) {
+    auto sound = platform::MakeAlsaSound("null", platform::kSoundGrace);
+    std::atomic<bool> returned{false};
+    BOOL played = -1;
+    std::thread player([&] {
+        played = sound->PlaySystemSound("Ding", SND_SYNC);
+        returned = true;
+    });
+    // Stopped again and again, so that one lands while the chime plays however the threads run.
+    while (!returned) {
+        EXPECT_NE(sound->PlaySystemSound(nullptr, SND_SYNC), 0);
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    player.join();
+    EXPECT_EQ(played, 0);
+    // The backend is not left stopped: once the stopped play has let go of the device (a few
+    // milliseconds), the next chime plays to its end.
+    BOOL again = 0;
+    for (int attempt = 0; attempt < 50 && again == 0; ++attempt) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        again = sound->PlaySystemSound("Ding", SND_SYNC);
+    }
+    EXPECT_NE(again, 0);
 }
 
 TEST_F(AlsaSound, AMissingOrDamagedChimePlaysNothing) {

@@ -328,6 +328,80 @@ TEST_F(AudioMixer, WritesVolumeAndMuteOfALine) {
     }
 }
 
+TEST_F(AudioMixer, ALineIsAsLoudAsItsQuietestChannelAndMutedWhenAnyChannelIs) {
+    struct Case {
+        const char* name;
+        DWORD channels;
+        DWORD volumeFlags;
+        std::vector<LONG> volume; // empty: the line has no volume control
+        DWORD muteFlags;
+        std::vector<LONG> mute;
+        std::int32_t quietest, left, right, muted;
+    };
+    const std::vector<Case> cases = {
+        {"left full, right silent", 2, 0, {65535, 0}, kUniform, {0}, 0, 65535, 0, 0},
+        {"left silent, right full", 2, 0, {0, 65535}, kUniform, {0}, 0, 0, 65535, 0},
+        {"both the same", 2, 0, {40000, 40000}, kUniform, {0}, 40000, 40000, 40000, 0},
+        {"mono", 1, 0, {3000}, kUniform, {0}, 3000, 3000, 3000, 0},
+        {"one value for both", 2, kUniform, {5000}, kUniform, {0}, 5000, 5000, 5000, 0},
+        {"5.1, the rear right silent",
+         6,
+         0,
+         {65535, 65535, 65535, 65535, 65535, 100},
+         0,
+         {0, 0, 0, 0, 0, 0},
+         100,
+         65535,
+         65535,
+         0},
+        {"right channel muted", 2, 0, {40000, 40000}, 0, {0, 1}, 40000, 40000, 40000, 1},
+        {"left channel muted", 2, 0, {40000, 40000}, 0, {1, 0}, 40000, 40000, 40000, 1},
+        {"no channel muted", 2, 0, {40000, 40000}, 0, {0, 0}, 40000, 40000, 40000, 0},
+        {"no volume control", 2, 0, {}, kUniform, {1}, -1, -1, -1, 1},
+    };
+    for (const Case& c : cases) {
+        platform::ScopedBackend<platform::MixerBackend> scoped(platform::MixerBackendSlot(),
+                                                               std::make_unique<ScriptedMixer>());
+        auto& scripted = static_cast<ScriptedMixer&>(*scoped);
+        UINT id = scripted.AddDevice("Scripted");
+        DWORD line = scripted.AddDestination(id, "Speakers", c.channels);
+        if (!c.volume.empty()) {
+            scripted.AddControl(id, line, MIXERCONTROL_CONTROLTYPE_VOLUME, c.volumeFlags, c.volume);
+        }
+        scripted.AddControl(id, line, MIXERCONTROL_CONTROLTYPE_MUTE, c.muteFlags, c.mute);
+        TAudioMixer audio;
+
+        LineReading r;
+        std::int32_t quietest = -2;
+        r.ok = audio.ReadLineVolume(0, -1, r.left, r.right, r.mute, r.stereo, r.volumeDisabled,
+                                    r.muteDisabled, r.muteIsSelect, &quietest);
+        EXPECT_TRUE(r.ok) << c.name;
+        EXPECT_EQ(quietest, c.quietest) << c.name;
+        EXPECT_EQ(r.left, c.left) << c.name;
+        EXPECT_EQ(r.right, c.right) << c.name;
+        EXPECT_EQ(r.mute, c.muted) << c.name;
+    }
+}
+
+TEST_F(AudioMixer, WritingAVolumeSetsEveryChannel) {
+    device = mixer.AddDevice("Scripted");
+    DWORD line = mixer.AddDestination(device, "Speakers", 6);
+    DWORD volume = mixer.AddControl(device, line, MIXERCONTROL_CONTROLTYPE_VOLUME, 0,
+                                    {65535, 0, 65535, 0, 65535, 0});
+    DWORD mute =
+        mixer.AddControl(device, line, MIXERCONTROL_CONTROLTYPE_MUTE, 0, {1, 0, 1, 0, 1, 0});
+    TAudioMixer audio;
+
+    EXPECT_TRUE(audio.WriteLineVolume(0, -1, 32768, 32768, 0));
+    EXPECT_EQ(mixer.Values(device, volume), std::vector<LONG>(6, 32768));
+    EXPECT_EQ(mixer.Values(device, mute), std::vector<LONG>(6, 0));
+
+    // Left and right apart: the left-hand channels take the left value, the right-hand ones
+    // the right.
+    EXPECT_TRUE(audio.WriteLineVolume(0, -1, 100, 200, -1));
+    EXPECT_EQ(mixer.Values(device, volume), (std::vector<LONG>{100, 200, 100, 200, 100, 200}));
+}
+
 TEST_F(AudioMixer, WritingAMissingLineChangesNothingButAMissingSourceStillSucceeds) {
     SpeakersWithSources({});
     TAudioMixer audio;

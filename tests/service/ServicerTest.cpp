@@ -191,6 +191,14 @@ TEST_F(ServicerTest, StalledStartEndsAtTheBoundWithoutSpinning) {
     }
 }
 
+TEST_F(ServicerTest, AWaitGivenUpEndsAfterTheSleepInProgress) {
+    AudioSrv().afterStart = {StatusOf(SERVICE_START_PENDING, 3, 250)};
+    ServiceWaitLimits limits = time_.Limits(30s);
+    limits.abandon = [this] { return time_.sleeps.size() >= 2; };
+    EXPECT_EQ(StartServiceAndWait("AudioSrv", "", limits), 0);
+    EXPECT_EQ(time_.sleeps.size(), 2u);
+}
+
 TEST_F(ServicerTest, StartThatCannotHappenReturnsAtOnce) {
     struct Case {
         const char* name;
