@@ -11,6 +11,7 @@
 #include "platform/TempFiles.h"
 
 #include <cstdio>
+#include <thread>
 #include <utility>
 
 namespace {
@@ -57,18 +58,30 @@ void ReadDeviceStatus(TSCANRESULT& result) {
     result.OutputUnplugged = status.OutputUnplugged ? -1 : 0;
 }
 
+// How long a round of device changes may take to show: a session manager that was just started
+// again (WirePlumber) takes a moment before the default it keeps follows a change.
+constexpr std::chrono::seconds kDeviceSettleBound{3};
+constexpr std::chrono::milliseconds kDeviceSettleStep{100};
+
 // Plans each round on what the server shows now, so a finding that the service's restart
-// already mended is left alone.
+// already mended is left alone; then waits (bounded) until the server shows the round done.
 void RepairDeviceStatus() {
+    using Plan = std::vector<platform::SoundChange> (*)(const platform::SoundServerState&);
     platform::SoundDevicesBackend& devices = platform::SoundDevicesSlot().Get();
-    for (auto plan : {&PlanCardRepair, &PlanRoutingRepair}) {
+    for (Plan plan : {&PlanCardRepair, &PlanRoutingRepair}) {
         std::optional<platform::SoundServerState> state = devices.Read(kDeviceStatusBound);
         if (!state) {
             return;
         }
         std::vector<platform::SoundChange> changes = plan(*state);
-        if (!changes.empty()) {
-            devices.Apply(changes, kDeviceStatusBound);
+        if (changes.empty()) {
+            continue;
+        }
+        devices.Apply(changes, kDeviceStatusBound);
+        const auto settled = std::chrono::steady_clock::now() + kDeviceSettleBound;
+        while ((state = devices.Read(kDeviceStatusBound)) && !plan(*state).empty() &&
+               std::chrono::steady_clock::now() < settled) {
+            std::this_thread::sleep_for(kDeviceSettleStep);
         }
     }
 }

@@ -76,10 +76,8 @@ bool PipeWireRuns(const PipeWireFacts& facts);
 // What a start does, part by part in order (core, session manager, pulse server). A part that
 // runs is never started a second time. A part that runs but is stale is restarted (its process
 // of this session stopped, then started; under a user manager its unit restarted): the session
-// manager and the pulse server when the core is started again, the pulse server when the session
-// manager is (WirePlumber 0.4 started beside a pulse server that outlived its predecessor links
-// no stream at all, not even to a sink made after it), and a pulse server whose process runs but
-// does not answer. Empty when everything runs.
+// manager and the pulse server when the core is started again, and a pulse server whose process
+// runs but does not answer. Empty when everything runs.
 enum class PartAction { Start, Restart };
 struct PartStep {
     PipeWirePart part;

@@ -143,10 +143,9 @@ TEST_F(ShippedTexts, EveryCheckAsItStartsHasItsConfiguredStatusLine) {
         ASSERT_NE(StatusPathOf(c.code), nullptr) << c.code;
         EXPECT_EQ(ConsoleLine(texts(StatusPathOf(c.code))), c.line) << c.code;
     }
-    for (DWORD silent :
-         {ScanCode::ScanEnded, ScanCode::SoundTestDone, ScanCode::MixerCheckDone,
-          ScanCode::ServiceCheckDone, ScanCode::DeviceStatusDone, ScanCode::DeviceCheckDone,
-          DWORD{12}}) {
+    for (DWORD silent : {ScanCode::ScanEnded, ScanCode::SoundTestDone, ScanCode::MixerCheckDone,
+                         ScanCode::ServiceCheckDone, ScanCode::DeviceStatusDone,
+                         ScanCode::DeviceCheckDone, DWORD{12}}) {
         EXPECT_EQ(StatusPathOf(silent), nullptr) << silent;
     }
     EXPECT_STREQ(StatusPathOfCheck(CheckSound), StatusPathOf(ScanCode::SoundTestStarted));

@@ -81,15 +81,16 @@ TEST_F(CheckRun, AMutedQuietLineIsFoundRepairedAndConfirmed) {
     CheckReport report;
 
     ASSERT_EQ(session->Scan(report), RunEnd::Completed);
-    EXPECT_THAT(Lines(), ElementsAre(kStart, kSound, kVolume, kService, kStatus, kDriver, kComplete));
+    EXPECT_THAT(Lines(),
+                ElementsAre(kStart, kSound, kVolume, kService, kStatus, kDriver, kComplete));
     EXPECT_THAT(Titles(report), ElementsAre("Audio device muted", "Low audio device volume"));
     EXPECT_EQ(report.Scan.MasterVolume, 13107);
 
     ASSERT_EQ(session->Repair(report), RunEnd::Completed);
     EXPECT_EQ(world.Volume(world.masterVolume), 32768);
     EXPECT_EQ(world.Mute(world.masterMute), 0);
-    EXPECT_THAT(Lines(),
-                ElementsAre(kStart, kSound, kVolume, kService, kStatus, kDriver, kComplete, kVolume))
+    EXPECT_THAT(Lines(), ElementsAre(kStart, kSound, kVolume, kService, kStatus, kDriver, kComplete,
+                                     kVolume))
         << "only the mixer is checked again";
     ASSERT_TRUE(report.Repair);
     EXPECT_TRUE(report.Repair->Performed);

@@ -90,7 +90,7 @@ TEST_F(ShippedDocument, TheCommaLessPlacesResolve) {
               "Click here for FREE tech support");
     EXPECT_EQ(config_.ReadText("form1#frame1#RES#OEM_FORM_TAB_0_TTS_0_LAB_0#site", '#'),
               "https://support.quorvel.example/tonemender");
-    EXPECT_EQ(config_.ReadCount("form1#frame3#RES", '#'), 17);
+    EXPECT_EQ(config_.ReadCount("form1#frame3#RES", '#'), 21);
     EXPECT_EQ(config_.ReadCount("form1#frame3#DUI", '#'), 1);
 }
 
