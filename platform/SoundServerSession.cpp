@@ -130,6 +130,7 @@ PipeWirePlan PlanPipeWireStart(const PipeWireFacts& facts) {
         plan.sessionManager = facts.sessionManagersInstalled.front();
     }
     const bool coreStarts = !facts.coreAnswers;
+    const bool managerStarts = facts.sessionManagerRunning.empty() && !plan.sessionManager.empty();
     if (coreStarts) {
         plan.steps.push_back({PipeWirePart::Core, PartAction::Start});
     }
@@ -140,7 +141,7 @@ PipeWirePlan PlanPipeWireStart(const PipeWireFacts& facts) {
     } else if (!plan.sessionManager.empty()) {
         plan.steps.push_back({PipeWirePart::SessionManager, PartAction::Start});
     }
-    if (facts.pulseProcess && (coreStarts || !facts.pulseAnswers)) {
+    if (facts.pulseProcess && (coreStarts || managerStarts || !facts.pulseAnswers)) {
         plan.steps.push_back({PipeWirePart::Pulse, PartAction::Restart});
     } else if (!facts.pulseAnswers) {
         plan.steps.push_back({PipeWirePart::Pulse, PartAction::Start});

@@ -76,8 +76,11 @@ bool PipeWireRuns(const PipeWireFacts& facts);
 // What a start does, part by part in order (core, session manager, pulse server). A part that
 // runs is never started a second time. A part that runs but is stale is restarted (its process
 // of this session stopped, then started; under a user manager its unit restarted): the session
-// manager and the pulse server when the core is started again, and a pulse server whose process
-// runs but does not answer. Empty when everything runs.
+// manager and the pulse server when the core is started again, the pulse server when the session
+// manager is (a pulse server that outlived its session manager can stop answering new clients
+// once a new one comes up and a stream is opened: seen with PipeWire 0.3.65 and WirePlumber
+// 0.4.13, for seconds on end, until its older clients go), and a pulse server whose process runs
+// but does not answer. Empty when everything runs.
 enum class PartAction { Start, Restart };
 struct PartStep {
     PipeWirePart part;
