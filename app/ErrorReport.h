@@ -4,7 +4,7 @@
 // Everything Qt calls in our code runs inside Guarded (config/ExceptionGuard.h), which hands
 // its errors here; so does the scan worker's routine.
 
-#include "platform/SynchronousCall.h"
+#include "threading/SynchronousCall.h"
 
 #include <exception>
 #include <memory>

@@ -14,21 +14,20 @@ constexpr std::chrono::milliseconds kActivationBound{800};
 OneInstanceRule::OneInstanceRule() {
     const std::string program = platform::OwnProgramFile();
     if (!program.empty()) {
-        registry_ =
-            std::make_unique<platform::InstanceRegistry>(platform::InstanceIdentifier(program));
+        lock_ = std::make_unique<platform::InstanceLock>(platform::InstanceIdentifier(program));
     }
 }
 
 OneInstanceRule::~OneInstanceRule() {
     StopListening();
-    registry_.reset();
+    lock_.reset();
 }
 
 bool OneInstanceRule::Admit() {
-    if (!registry_) {
+    if (!lock_) {
         return true;
     }
-    switch (registry_->Enter()) {
+    switch (lock_->Enter()) {
     case platform::InstanceAdmission::Admitted:
         admitted_ = true;
         return true;
@@ -37,9 +36,9 @@ bool OneInstanceRule::Admit() {
     case platform::InstanceAdmission::Refused:
         break;
     }
-    const platform::InstanceEntry& first = registry_->First();
-    if (auto owner = platform::InstanceRegistry::ProcessOwner(first.pid)) {
-        platform::RequestActivation(registry_->ActivationSocketPath(*owner),
+    const auto first = lock_->First();
+    if (auto owner = first ? platform::InstanceLock::ProcessOwner(*first) : std::nullopt) {
+        platform::RequestActivation(lock_->ActivationSocketPath(*owner),
                                     platform::ActivationRequestFromEnvironment(), kActivationBound);
     }
     return false;
@@ -49,11 +48,11 @@ void OneInstanceRule::ListenForLaterStarts(
     std::function<void(const platform::ActivationRequest&)> onRequest) {
     // Only the registered instance owns the socket; one that runs unguarded must not take it
     // from an instance it could not see.
-    if (!admitted_ || !registry_) {
+    if (!admitted_ || !lock_) {
         return;
     }
     listener_ = std::make_unique<platform::ActivationListener>(std::move(onRequest));
-    listener_->Listen(registry_->OwnActivationSocketPath());
+    listener_->Listen(lock_->OwnActivationSocketPath());
 }
 
 void OneInstanceRule::StopListening() {
@@ -63,7 +62,7 @@ void OneInstanceRule::StopListening() {
 void OneInstanceRule::Leave() {
     // In this order: our socket is gone before a later start can be admitted and listen there.
     StopListening();
-    if (registry_) {
-        registry_->Leave();
+    if (lock_) {
+        lock_->Leave();
     }
 }

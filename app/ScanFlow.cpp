@@ -43,10 +43,10 @@ TFlowStep ApplyNotification(TScanFlowState& state, DWORD code, const TSCANRESULT
     if (const char* path = StatusPathOf(code)) {
         state.StatusText = text(path);
     }
-    if (code <= 11) {
+    if (ScanCode::IsKnown(code)) {
         ++state.ScanProgress;
     }
-    if (code >= 7 && code <= 11) {
+    if (ScanCode::IsCheckDone(code)) {
         step.HoldsWorker = true;
         if (result != nullptr) {
             for (const TProblemEntry* entry : ProblemsFound(code, *result)) {

@@ -18,10 +18,10 @@
 #include "controls/OEUnitXLabel.h"
 #include "controls/PNGExtra.h"
 #include "controls/VirtualDrawTree.h"
-#include "platform/MessageWindow.h"
 #include "platform/ModuleResources.h"
 #include "platform/StartupTrace.h"
 #include "platform/WindowFrame.h"
+#include "threading/MessageWindow.h"
 
 #include <QCloseEvent>
 #include <QLabel>

@@ -9,8 +9,8 @@
 #include "app/WindowEngine.h"
 #include "config/Picture.h"
 #include "platform/InstanceActivation.h"
-#include "platform/SendMessage.h"
 #include "platform/Win32Types.h"
+#include "threading/SendMessage.h"
 
 #include <QWidget>
 #include <array>

@@ -1,6 +1,7 @@
 #include "QxJSONParser.h"
 
 #include "QxNodeArena.h"
+#include "TextConvert.h"
 
 #include <charconv>
 #include <cstdint>
@@ -18,19 +19,6 @@ struct ParseAbort {};
 
 bool IsDigit(char c) {
     return c >= '0' && c <= '9';
-}
-
-int HexDigitValue(char c) {
-    if (c >= '0' && c <= '9') {
-        return c - '0';
-    }
-    if (c >= 'a' && c <= 'f') {
-        return c - 'a' + 10;
-    }
-    if (c >= 'A' && c <= 'F') {
-        return c - 'A' + 10;
-    }
-    return -1;
 }
 
 // Decimal text (already checked against the number grammar, without a leading '+') to the
@@ -369,7 +357,7 @@ void DocumentParser::Unescape(std::string_view content) {
             }
             unsigned code = 0;
             for (std::size_t k = first; k < last; ++k) {
-                const int digit = HexDigitValue(content[k]);
+                const int digit = HexDigit(content[k]);
                 if (digit < 0) {
                     throw ParseAbort{};
                 }

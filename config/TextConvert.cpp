@@ -21,63 +21,9 @@ void AppendUtf16(std::u16string& out, char32_t code) {
 std::u16string NarrowToWide(std::string_view narrow) {
     std::u16string out;
     out.reserve(narrow.size());
-    std::size_t i = 0;
-    const std::size_t n = narrow.size();
-    while (i < n) {
-        const auto lead = static_cast<std::uint8_t>(narrow[i]);
-        if (lead < 0x80) {
-            out.push_back(lead);
-            ++i;
-            continue;
-        }
-        // Length and the allowed range of the second byte, which excludes overlong forms,
-        // surrogates and code points past U+10FFFF. A bad sequence is replaced up to the byte
-        // that broke it (the maximal valid prefix counts as one error).
-        int length = 0;
-        std::uint8_t low = 0x80, high = 0xBF;
-        char32_t code = 0;
-        if (lead >= 0xC2 && lead <= 0xDF) {
-            length = 2;
-            code = lead & 0x1F;
-        } else if (lead >= 0xE0 && lead <= 0xEF) {
-            length = 3;
-            code = lead & 0x0F;
-            if (lead == 0xE0) {
-                low = 0xA0;
-            } else if (lead == 0xED) {
-                high = 0x9F;
-            }
-        } else if (lead >= 0xF0 && lead <= 0xF4) {
-            length = 4;
-            code = lead & 0x07;
-            if (lead == 0xF0) {
-                low = 0x90;
-            } else if (lead == 0xF4) {
-                high = 0x8F;
-            }
-        } else {
-            out.push_back(static_cast<char16_t>(kReplacement));
-            ++i;
-            continue;
-        }
-        std::size_t j = i + 1;
-        bool complete = true;
-        for (int k = 1; k < length; ++k, ++j) {
-            if (j >= n) {
-                complete = false;
-                break;
-            }
-            const auto next = static_cast<std::uint8_t>(narrow[j]);
-            const std::uint8_t lo = (k == 1) ? low : 0x80;
-            const std::uint8_t hi = (k == 1) ? high : 0xBF;
-            if (next < lo || next > hi) {
-                complete = false;
-                break;
-            }
-            code = (code << 6) | (next & 0x3F);
-        }
-        AppendUtf16(out, complete ? code : kReplacement);
-        i = j;
+    std::size_t at = 0;
+    while (at < narrow.size()) {
+        AppendUtf16(out, NextUtf8CodePoint(narrow, at));
     }
     return out;
 }
@@ -101,43 +47,48 @@ void AppendUtf8(std::string& out, char32_t code) {
 }
 
 char32_t NextUtf8CodePoint(std::string_view text, std::size_t& at) {
-    const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
-    const unsigned char lead = byte(at);
+    if (at >= text.size()) {
+        return kReplacement;
+    }
+    const auto lead = static_cast<std::uint8_t>(text[at++]);
     if (lead < 0x80) {
-        ++at;
         return lead;
     }
+    // The length, and the allowed range of the second byte, which shuts out overlong forms,
+    // surrogates and code points past U+10FFFF; every later byte lies in 0x80..0xBF.
     int length = 0;
-    char32_t value = 0;
-    char32_t least = 0;
+    std::uint8_t low = 0x80, high = 0xBF;
+    char32_t code = 0;
     if (lead >= 0xC2 && lead <= 0xDF) {
-        length = 2, value = lead & 0x1F, least = 0x80;
+        length = 2, code = lead & 0x1F;
     } else if (lead >= 0xE0 && lead <= 0xEF) {
-        length = 3, value = lead & 0x0F, least = 0x800;
+        length = 3, code = lead & 0x0F;
+        low = lead == 0xE0 ? 0xA0 : 0x80;
+        high = lead == 0xED ? 0x9F : 0xBF;
     } else if (lead >= 0xF0 && lead <= 0xF4) {
-        length = 4, value = lead & 0x07, least = 0x10000;
+        length = 4, code = lead & 0x07;
+        low = lead == 0xF0 ? 0x90 : 0x80;
+        high = lead == 0xF4 ? 0x8F : 0xBF;
     } else {
-        ++at;
         return kReplacement;
     }
-    if (at + length > text.size()) {
-        ++at;
-        return kReplacement;
-    }
-    for (int i = 1; i < length; ++i) {
-        const unsigned char next = byte(at + i);
-        if ((next & 0xC0) != 0x80) {
-            ++at;
+    for (int k = 1; k < length; ++k) {
+        if (at >= text.size()) {
             return kReplacement;
         }
-        value = (value << 6) | (next & 0x3F);
-    }
-    if (value < least || value > 0x10FFFF || (value >= 0xD800 && value <= 0xDFFF)) {
+        const auto next = static_cast<std::uint8_t>(text[at]);
+        if (next < low || next > high) {
+            return kReplacement; // the byte that broke the sequence starts the next one
+        }
+        code = (code << 6) | (next & 0x3F);
         ++at;
-        return kReplacement;
+        low = 0x80, high = 0xBF;
     }
-    at += length;
-    return value;
+    return code;
+}
+
+bool IsReplacedUtf8(char32_t code, std::string_view text, std::size_t from, std::size_t at) {
+    return code == kReplacement && text.substr(from, at - from) != "\xEF\xBF\xBD";
 }
 
 std::string WideToNarrow(std::u16string_view wide) {

@@ -8,6 +8,7 @@
 #include FT_TRUETYPE_TABLES_H
 
 #include "config/FontFiles.h"
+#include "config/TextConvert.h"
 
 #include <algorithm>
 #include <cmath>
@@ -408,59 +409,14 @@ void DrawBitmap(Target& target, const GlyphImage& glyph, int left, int top) {
     }
 }
 
-bool ValidUtf8(std::string_view text) {
-    std::size_t i = 0;
-    while (i < text.size()) {
-        unsigned char c = static_cast<unsigned char>(text[i]);
-        std::size_t follow = 0;
-        if (c >= 0xC2 && c <= 0xDF) {
-            follow = 1;
-        } else if (c >= 0xE0 && c <= 0xEF) {
-            follow = 2;
-        } else if (c >= 0xF0 && c <= 0xF4) {
-            follow = 3;
-        } else if (c >= 0x80) {
-            return false;
-        }
-        if (follow > text.size() - i - 1) {
-            return false;
-        }
-        for (std::size_t k = 1; k <= follow; ++k) {
-            if ((static_cast<unsigned char>(text[i + k]) & 0xC0) != 0x80) {
-                return false;
-            }
-        }
-        i += follow + 1;
-    }
-    return true;
-}
-
 } // namespace
 
 std::u32string DecodeNarrowText(std::string_view text) {
     std::u32string out;
     out.reserve(text.size());
-    if (ValidUtf8(text)) {
-        for (std::size_t i = 0; i < text.size();) {
-            unsigned char c = static_cast<unsigned char>(text[i]);
-            int follow = c < 0x80 ? 0 : c < 0xE0 ? 1 : c < 0xF0 ? 2 : 3;
-            char32_t value = follow == 0 ? c : c & (0x3F >> follow);
-            for (int k = 1; k <= follow; ++k) {
-                value = value << 6 | (static_cast<unsigned char>(text[i + k]) & 0x3F);
-            }
-            out.push_back(value);
-            i += static_cast<std::size_t>(follow) + 1;
-        }
-        return out;
-    }
-    // Windows-1252: Latin-1 except for the row 0x80..0x9F.
-    static constexpr char16_t kRow80[32] = {
-        0x20AC, 0x81,   0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-        0x2039, 0x0152, 0x8D,   0x017D, 0x8F,   0x90,   0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-        0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x9D,   0x017E, 0x0178};
-    for (char ch : text) {
-        unsigned char c = static_cast<unsigned char>(ch);
-        out.push_back(c >= 0x80 && c < 0xA0 ? kRow80[c - 0x80] : c);
+    std::size_t at = 0;
+    while (at < text.size()) {
+        out.push_back(NextUtf8CodePoint(text, at));
     }
     return out;
 }

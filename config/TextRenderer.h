@@ -42,7 +42,7 @@ struct TextMetrics {
     int Height() const { return ascent + descent; }
 };
 
-// Narrow texts: UTF-8 when they are valid UTF-8, else Windows-1252 byte by byte.
+// Narrow texts are UTF-8; what is not becomes U+FFFD (see TextConvert.h).
 std::u32string DecodeNarrowText(std::string_view text);
 
 TextMetrics MeasureFont(const TextStyle& style);

@@ -2,6 +2,7 @@
 
 #include "config/Errors.h"
 #include "config/SplitText.h"
+#include "config/TextConvert.h"
 
 #include <vector>
 
@@ -17,16 +18,10 @@ struct Reading {
 };
 
 int DigitValue(char c, bool hexadecimal) {
-    if (c >= '0' && c <= '9') {
-        return c - '0';
+    if (hexadecimal) {
+        return HexDigit(c);
     }
-    if (hexadecimal && c >= 'a' && c <= 'f') {
-        return c - 'a' + 10;
-    }
-    if (hexadecimal && c >= 'A' && c <= 'F') {
-        return c - 'A' + 10;
-    }
-    return -1;
+    return c >= '0' && c <= '9' ? c - '0' : -1;
 }
 
 Reading Read(std::string_view text) {

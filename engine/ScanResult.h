@@ -49,6 +49,16 @@ inline constexpr DWORD DeviceStatusDone = 10;
 inline constexpr DWORD DeviceCheckStarted = 6;
 inline constexpr DWORD DeviceCheckDone = 11;
 inline constexpr DWORD ScanEnded = 1;
+
+// A code the engine sends (ScanStarted .. DeviceCheckDone); each moves the progress on.
+inline constexpr bool IsKnown(DWORD code) {
+    return code <= DeviceCheckDone;
+}
+
+// A code that ends a check and carries its result (SoundTestDone .. DeviceCheckDone).
+inline constexpr bool IsCheckDone(DWORD code) {
+    return code >= SoundTestDone && code <= DeviceCheckDone;
+}
 } // namespace ScanCode
 
 // A set of checks, for running them again after a repair.

@@ -1,6 +1,6 @@
 #include "engine/uMixer.h"
 
-#include "platform/MessageWindow.h"
+#include "threading/MessageWindow.h"
 
 #include <algorithm>
 #include <cstring>

@@ -1,7 +1,7 @@
 #include "platform/AlsaChangeNotifier.h"
 
 #include "platform/AlsaControl.h"
-#include "platform/MessageWindow.h"
+#include "threading/MessageWindow.h"
 
 #include <QObject>
 #include <QSocketNotifier>

@@ -8,9 +8,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <poll.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/time.h>
 #include <sys/un.h>
 #include <thread>
 #include <unistd.h>
@@ -43,30 +43,17 @@ std::string Environment(const char* name) {
 
 using Clock = std::chrono::steady_clock;
 
-int RemainingMs(Clock::time_point deadline) {
-    auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
-    return left.count() > 0 ? static_cast<int>(left.count()) : 0;
-}
-
-bool WaitFor(int fd, short events, Clock::time_point deadline) {
-    while (true) {
-        pollfd entry{fd, events, 0};
-        int ready = ::poll(&entry, 1, RemainingMs(deadline));
-        if (ready > 0) {
-            return (entry.revents & events) != 0;
-        }
-        if (ready == 0 || errno != EINTR) {
-            return false;
-        }
-    }
-}
-
-// One attempt: connect, send, read the answer.
+// One attempt: connect, send, read the answer, each bounded by what is left of the time.
 enum class Attempt { Done, NotYetListening, Failed };
 
 Attempt TryOnce(const sockaddr_un& address, const std::string& message,
                 Clock::time_point deadline) {
-    int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+    const auto left =
+        std::chrono::duration_cast<std::chrono::microseconds>(deadline - Clock::now());
+    if (left.count() <= 0) {
+        return Attempt::Failed;
+    }
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
     if (fd < 0) {
         return Attempt::Failed;
     }
@@ -74,46 +61,24 @@ Attempt TryOnce(const sockaddr_un& address, const std::string& message,
         int fd;
         ~Closer() { ::close(fd); }
     } closer{fd};
+    const timeval bound{static_cast<time_t>(left.count() / 1000000),
+                        static_cast<suseconds_t>(left.count() % 1000000)};
+    ::setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &bound, sizeof bound);
+    ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &bound, sizeof bound);
     if (::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
-        if (errno == ENOENT || errno == ECONNREFUSED) {
-            return Attempt::NotYetListening;
-        }
-        if (errno != EINPROGRESS && errno != EAGAIN) {
-            return Attempt::Failed;
-        }
-        int error = 0;
-        socklen_t length = sizeof error;
-        if (!WaitFor(fd, POLLOUT, deadline) ||
-            ::getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &length) != 0 || error != 0) {
-            return Attempt::Failed;
-        }
+        return errno == ENOENT || errno == ECONNREFUSED ? Attempt::NotYetListening
+                                                        : Attempt::Failed;
     }
-    std::size_t sent = 0;
-    while (sent < message.size()) {
-        ssize_t n = ::send(fd, message.data() + sent, message.size() - sent, MSG_NOSIGNAL);
-        if (n > 0) {
-            sent += static_cast<std::size_t>(n);
-        } else if (n < 0 && (errno == EAGAIN || errno == EINTR)) {
-            if (!WaitFor(fd, POLLOUT, deadline)) {
-                return Attempt::Failed;
-            }
-        } else {
-            return Attempt::Failed;
-        }
+    // A stream socket sends whole small messages; a timeout or a closed peer is a failure.
+    if (::send(fd, message.data(), message.size(), MSG_NOSIGNAL) !=
+        static_cast<ssize_t>(message.size())) {
+        return Attempt::Failed;
     }
     std::string answer;
-    while (answer.size() < kAnswer.size()) {
-        char buffer[16];
-        ssize_t n = ::recv(fd, buffer, sizeof buffer, 0);
-        if (n > 0) {
-            answer.append(buffer, static_cast<std::size_t>(n));
-        } else if (n < 0 && (errno == EAGAIN || errno == EINTR)) {
-            if (!WaitFor(fd, POLLIN, deadline)) {
-                return Attempt::Failed;
-            }
-        } else {
-            return Attempt::Failed;
-        }
+    char buffer[16];
+    ssize_t n = 0;
+    while (answer.size() < kAnswer.size() && (n = ::recv(fd, buffer, sizeof buffer, 0)) > 0) {
+        answer.append(buffer, static_cast<std::size_t>(n));
     }
     return answer.compare(0, kAnswer.size(), kAnswer) == 0 ? Attempt::Done : Attempt::Failed;
 }
@@ -194,8 +159,8 @@ bool RequestActivation(const std::string& socketPath, const ActivationRequest& r
         case Attempt::NotYetListening:
             break;
         }
-        // The first instance registers before it listens; give it a moment.
-        if (RemainingMs(deadline) < 20) {
+        // The first instance takes the lock before it listens; give it a moment.
+        if (deadline - Clock::now() < std::chrono::milliseconds(20)) {
             return false;
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(20));

@@ -1,7 +1,7 @@
 // The winmm mixer operations: argument checks shared by every backend, then dispatch.
 #include "platform/Mixer.h"
 
-#include "platform/MessageWindow.h"
+#include "threading/MessageWindow.h"
 
 #include <cstring>
 

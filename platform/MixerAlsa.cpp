@@ -3,8 +3,8 @@
 #include "platform/AlsaChangeNotifier.h"
 #include "platform/AlsaControl.h"
 #include "platform/AlsaMixerLayout.h"
-#include "platform/BoundedWorker.h"
 #include "platform/MixerDescription.h"
+#include "threading/BoundedWorker.h"
 
 #include <cerrno>
 #include <cstdlib>

@@ -1,5 +1,7 @@
 #include "platform/RegistryScript.h"
 
+#include "config/TextConvert.h"
+
 #include <strings.h>
 
 namespace platform {
@@ -12,24 +14,6 @@ struct ScriptError {
     int line;
     std::string message;
 };
-
-void AppendUtf8(std::string& out, char32_t c) {
-    if (c < 0x80) {
-        out += static_cast<char>(c);
-    } else if (c < 0x800) {
-        out += static_cast<char>(0xC0 | (c >> 6));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-        out += static_cast<char>(0xE0 | (c >> 12));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (c >> 18));
-        out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    }
-}
 
 // Decodes UTF-16LE units into code points; nullopt at a lone surrogate.
 std::optional<std::u32string> DecodeUtf16(const std::vector<char16_t>& units) {
@@ -98,19 +82,6 @@ std::vector<PhysicalLine> SplitLines(const std::u32string& text) {
 
 bool IsBlank(const std::string& line) {
     return line.find_first_not_of(" \t") == std::string::npos;
-}
-
-int HexDigit(char c) {
-    if (c >= '0' && c <= '9') {
-        return c - '0';
-    }
-    if (c >= 'a' && c <= 'f') {
-        return c - 'a' + 10;
-    }
-    if (c >= 'A' && c <= 'F') {
-        return c - 'A' + 10;
-    }
-    return -1;
 }
 
 // Checks a quoted text starting at text[at] == '"', with \\ and \" as the only escapes; moves

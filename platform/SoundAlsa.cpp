@@ -3,10 +3,10 @@
 // for a sound server that accepts the connection and then stops answering (at open, at every
 // write, at the drain), and the scan must never hang with it.
 
-#include "platform/BoundedWorker.h"
 #include "platform/ModuleResources.h"
 #include "platform/Sound.h"
 #include "platform/WaveFile.h"
+#include "threading/BoundedWorker.h"
 
 #include <algorithm>
 #include <alsa/asoundlib.h>

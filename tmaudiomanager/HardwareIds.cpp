@@ -1,5 +1,7 @@
 #include "tmaudiomanager/HardwareIds.h"
 
+#include "config/TextConvert.h"
+
 #include <cstdio>
 #include <map>
 
@@ -11,10 +13,6 @@ std::string Hex(std::uint32_t value, int digits) {
     char buffer[16];
     std::snprintf(buffer, sizeof buffer, "%0*X", digits, static_cast<unsigned>(value));
     return buffer;
-}
-
-bool IsHexDigit(char c) {
-    return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F') || (c >= 'a' && c <= 'f');
 }
 
 char Upper(char c) {
@@ -67,7 +65,7 @@ ParseKeyValues(std::string_view text,
             return std::nullopt;
         }
         for (char c : value) {
-            if (!IsHexDigit(c)) {
+            if (HexDigit(c) < 0) {
                 return std::nullopt;
             }
         }

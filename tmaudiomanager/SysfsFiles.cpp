@@ -1,5 +1,7 @@
 #include "tmaudiomanager/SysfsFiles.h"
 
+#include "config/TextConvert.h"
+
 #include <algorithm>
 #include <dirent.h>
 #include <fcntl.h>
@@ -96,14 +98,8 @@ std::optional<std::uint32_t> ParseHex(const std::optional<std::string>& text) {
     }
     std::uint32_t value = 0;
     for (char c : digits) {
-        int digit = -1;
-        if (c >= '0' && c <= '9') {
-            digit = c - '0';
-        } else if (c >= 'a' && c <= 'f') {
-            digit = c - 'a' + 10;
-        } else if (c >= 'A' && c <= 'F') {
-            digit = c - 'A' + 10;
-        } else {
+        const int digit = HexDigit(c);
+        if (digit < 0) {
             return std::nullopt;
         }
         value = value << 4 | static_cast<std::uint32_t>(digit);

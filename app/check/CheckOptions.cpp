@@ -29,11 +29,12 @@ std::string Printable(std::string_view argument) {
     while (at < argument.size()) {
         const std::size_t from = at;
         const char32_t c = NextUtf8CodePoint(argument, at);
-        const bool strayByte = c == 0xFFFD && at - from == 1;
-        if (c < 0x20 || c == 0x7F || strayByte) {
-            std::snprintf(escaped, sizeof escaped, "\\x%02X",
-                          static_cast<unsigned>(static_cast<unsigned char>(argument[from])));
-            shown += escaped;
+        if (c < 0x20 || c == 0x7F || IsReplacedUtf8(c, argument, from, at)) {
+            for (std::size_t i = from; i < at; ++i) {
+                std::snprintf(escaped, sizeof escaped, "\\x%02X",
+                              static_cast<unsigned>(static_cast<unsigned char>(argument[i])));
+                shown += escaped;
+            }
         } else if (c >= 0x80 && c <= 0x9F) {
             std::snprintf(escaped, sizeof escaped, "\\u%04X", static_cast<unsigned>(c));
             shown += escaped;

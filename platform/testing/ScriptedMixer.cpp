@@ -1,6 +1,6 @@
 #include "platform/testing/ScriptedMixer.h"
 
-#include "platform/MessageWindow.h"
+#include "threading/MessageWindow.h"
 
 #include <stdexcept>
 

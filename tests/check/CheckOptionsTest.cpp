@@ -60,6 +60,13 @@ TEST(CheckOptions, ArgumentListsAreReadOrRefused) {
          false,
          R"(unexpected argument '\x7F\u0085\xFF')"},
         {{"--json", "\xc2\x9b"}, false, false, true, false, R"(unexpected argument '\u009B')"},
+        // Every byte of a broken sequence is shown; a U+FFFD written in the text stays as it is.
+        {{"\xe2\x82-\xef\xbf\xbd"},
+         false,
+         false,
+         false,
+         false,
+         "unexpected argument '\\xE2\\x82-\xef\xbf\xbd'"},
         // What is printable stays as it is; a backslash is doubled so no escape is forged.
         {{"--caf\xc3\xa9-\xc4\x81-\xe2\x82\xac"},
          false,

@@ -2,6 +2,7 @@
 
 #include "TextConvert.h"
 
+#include <cctype>
 #include <gtest/gtest.h>
 
 namespace {
@@ -52,6 +53,62 @@ TEST(TextConvert, InvalidUtf8BecomesTheReplacementCharacter) {
     };
     for (const auto& c : cases) {
         EXPECT_EQ(NarrowToWide(c.narrow), c.wide) << c.what;
+    }
+}
+
+// The one decoder every reader of UTF-8 goes through: the code point, how far it moved, and
+// whether a U+FFFD stands for bad bytes or was written as such.
+TEST(TextConvert, NextUtf8CodePointTakesOneCharacterOrOneMaximalBadPart) {
+    const struct {
+        const char* what;
+        std::string text;
+        std::size_t at;
+        char32_t code;
+        std::size_t next;
+        bool replaced;
+    } cases[] = {
+        {"ASCII", "a", 0, U'a', 1, false},
+        {"NUL is a character", std::string("\0", 1), 0, 0, 1, false},
+        {"two bytes", "\xC3\xA9", 0, 0xE9, 2, false},
+        {"three bytes, mid-text", "x\xE2\x82\xAC", 1, 0x20AC, 4, false},
+        {"four bytes", "\xF0\x9F\x98\x80", 0, 0x1F600, 4, false},
+        {"the last code point", "\xF4\x8F\xBF\xBF", 0, 0x10FFFF, 4, false},
+        {"an encoded U+FFFD", "\xEF\xBF\xBD", 0, 0xFFFD, 3, false},
+        {"lone continuation byte", "\x80", 0, 0xFFFD, 1, true},
+        {"overlong lead C0", "\xC0\x80", 0, 0xFFFD, 1, true},
+        {"overlong three bytes", "\xE0\x80\xAF", 0, 0xFFFD, 1, true},
+        {"encoded surrogate", "\xED\xA0\x80", 0, 0xFFFD, 1, true},
+        {"past U+10FFFF", "\xF4\x90\x80\x80", 0, 0xFFFD, 1, true},
+        {"lead F5", "\xF5\x80\x80\x80", 0, 0xFFFD, 1, true},
+        {"byte never used", "\xFF", 0, 0xFFFD, 1, true},
+        {"cut short at the end", "\xF0\x9F\x98", 0, 0xFFFD, 3, true},
+        {"broken by ASCII",
+         "\xE2\x82"
+         "A",
+         0, 0xFFFD, 2, true},
+        {"broken by a new lead", "\xC3\xC3\xA9", 0, 0xFFFD, 1, true},
+        {"at the end: nothing read", "a", 1, 0xFFFD, 1, true},
+        {"past the end: nothing read", "a", 5, 0xFFFD, 5, true},
+    };
+    for (const auto& c : cases) {
+        std::size_t at = c.at;
+        const char32_t code = NextUtf8CodePoint(c.text, at);
+        EXPECT_EQ(code, c.code) << c.what;
+        EXPECT_EQ(at, c.next) << c.what;
+        if (at > c.at) {
+            EXPECT_EQ(IsReplacedUtf8(code, c.text, c.at, at), c.replaced) << c.what;
+        }
+    }
+}
+
+TEST(TextConvert, HexDigitReadsEitherCaseAndNothingElse) {
+    const std::string digits = "0123456789abcdef";
+    for (int i = 0; i < 16; ++i) {
+        EXPECT_EQ(HexDigit(digits[i]), i);
+        EXPECT_EQ(HexDigit(static_cast<char>(std::toupper(digits[i]))), i);
+    }
+    for (char c : std::string("gG/:@`xX \0\xFF", 11)) {
+        EXPECT_EQ(HexDigit(c), -1) << static_cast<int>(c);
     }
 }
 

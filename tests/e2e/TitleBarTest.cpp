@@ -4,8 +4,7 @@
 
 #include "RunningProgram.h"
 #include "VirtualDesktop.h"
-#include "platform/InstanceRecord.h"
-#include "platform/InstanceRegistry.h"
+#include "platform/InstanceLock.h"
 #include "support/Command.h"
 
 #include <chrono>
@@ -46,14 +45,14 @@ TEST(TitleBar, OffersOnlyCloseAndMinimise) {
     testing_support::ScratchDir dir("title-bar");
     const std::string program = dir.Path() + "/tonemender";
     std::filesystem::copy_file(TONEMENDER_PROGRAM, program);
-    const platform::InstanceRegistry registry(platform::InstanceIdentifier(program));
+    const platform::InstanceLock lock(platform::InstanceIdentifier(program));
     struct RemoveRecord {
         std::string path;
         ~RemoveRecord() {
             std::error_code ignored;
             std::filesystem::remove(path, ignored);
         }
-    } removeRecord{registry.RecordPath()};
+    } removeRecord{lock.LockPath()};
 
     auto env = desktop.Env();
     env["QT_QPA_PLATFORM"] = "xcb";

@@ -1,5 +1,5 @@
 // The worker that keeps a hanging platform call from hanging its caller.
-#include "platform/BoundedWorker.h"
+#include "threading/BoundedWorker.h"
 
 #include <future>
 #include <gtest/gtest.h>

@@ -1,9 +1,9 @@
 // The winmm mixer operations as any backend sees them through the platform layer: bad
 // arguments are refused before a backend is asked, handles and device ids are told apart, and
 // detail requests are shaped as winmm shapes them.
-#include "platform/MessageWindow.h"
 #include "platform/Mixer.h"
 #include "platform/testing/ScriptedMixer.h"
+#include "threading/MessageWindow.h"
 
 #include <cstring>
 #include <gtest/gtest.h>

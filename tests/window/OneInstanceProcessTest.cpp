@@ -3,7 +3,7 @@
 // runs; a killed instance locks nobody out.
 
 #include "RunningProgram.h"
-#include "platform/InstanceRegistry.h"
+#include "platform/InstanceLock.h"
 #include "platform/ProcessLaunch.h"
 #include "support/Command.h"
 
@@ -97,12 +97,12 @@ TEST(OneInstanceProcesses, ClosingTheWindowEndsWithZeroAndLeavesTheRegistry) {
     RunningProgram first(program, WithHooks("report,close-after=300"));
     ASSERT_TRUE(first.WaitForLine("ready", 15s)) << first.Output();
     ASSERT_EQ(copy.Registered().size(), 1u);
-    EXPECT_EQ(copy.Registered()[0].pid, first.Pid());
+    EXPECT_EQ(copy.Registered()[0], first.Pid());
     auto code = first.WaitForExit(10s);
     ASSERT_TRUE(code) << first.Output();
     EXPECT_EQ(*code, 0);
-    EXPECT_TRUE(copy.Registered().empty()) << "its id left the registry";
-    EXPECT_FALSE(std::filesystem::exists(copy.registry.OwnActivationSocketPath()));
+    EXPECT_TRUE(copy.Registered().empty()) << "its id left with the lock";
+    EXPECT_FALSE(std::filesystem::exists(copy.lock.OwnActivationSocketPath()));
     RunningProgram next(program, WithHooks("report,close-after=300"));
     EXPECT_TRUE(next.WaitForLine("ready", 15s)) << next.Output();
     EXPECT_EQ(next.WaitForExit(10s), std::optional<int>(0));
@@ -119,7 +119,7 @@ TEST(OneInstanceProcesses, AskedToEndItClosesTidilyWithZero) {
         ASSERT_TRUE(code) << signal;
         EXPECT_EQ(*code, 0) << signal;
         EXPECT_TRUE(copy.Registered().empty()) << signal;
-        EXPECT_FALSE(std::filesystem::exists(copy.registry.OwnActivationSocketPath()));
+        EXPECT_FALSE(std::filesystem::exists(copy.lock.OwnActivationSocketPath()));
     }
 }
 

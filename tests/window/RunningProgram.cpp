@@ -141,8 +141,7 @@ void RunningProgram::Kill(int signal) {
 }
 
 ProgramCopy::ProgramCopy(const testing_support::ScratchDir& dir, const std::string& folder)
-    : path(dir.Path() + "/" + folder + "/tonemender"),
-      registry(platform::InstanceIdentifier(path)) {
+    : path(dir.Path() + "/" + folder + "/tonemender"), lock(platform::InstanceIdentifier(path)) {
     std::filesystem::create_directories(dir.Path() + "/" + folder);
     std::filesystem::copy_file(TONEMENDER_PROGRAM, path);
     std::filesystem::permissions(path, std::filesystem::perms::owner_all);
@@ -150,15 +149,13 @@ ProgramCopy::ProgramCopy(const testing_support::ScratchDir& dir, const std::stri
 
 ProgramCopy::~ProgramCopy() {
     std::error_code ignored;
-    std::filesystem::remove(registry.RecordPath(), ignored);
-    std::filesystem::remove(registry.OwnActivationSocketPath(), ignored);
+    std::filesystem::remove(lock.LockPath(), ignored);
+    std::filesystem::remove(lock.OwnActivationSocketPath(), ignored);
 }
 
-std::vector<platform::InstanceEntry> ProgramCopy::Registered() const {
-    std::ifstream in(registry.RecordPath());
-    std::string text((std::istreambuf_iterator<char>(in)), {});
-    auto record = platform::ParseInstanceRecord(text);
-    return record ? record->entries : std::vector<platform::InstanceEntry>{};
+std::vector<std::int64_t> ProgramCopy::Registered() const {
+    const auto holder = lock.Holder();
+    return holder ? std::vector<std::int64_t>{*holder} : std::vector<std::int64_t>{};
 }
 
 } // namespace window_test

@@ -2,7 +2,7 @@
 // A program started by a test and left running: its standard output read line by line as it
 // comes, its end waited for or forced; and a copy of the program for a test of its own.
 
-#include "platform/InstanceRegistry.h"
+#include "platform/InstanceLock.h"
 #include "support/Command.h"
 
 #include <chrono>
@@ -47,18 +47,19 @@ private:
     std::optional<int> exitCode_;
 };
 
-// A copy of the program in a folder of the test's own, so no other run shares its registry.
-// The registry's record of the copy is removed again with the object.
+// A copy of the program in a folder of the test's own, so no other run shares its lock.
+// The lock file of the copy is removed again with the object.
 struct ProgramCopy {
     std::string path;
-    platform::InstanceRegistry registry;
+    platform::InstanceLock lock;
 
     ProgramCopy(const testing_support::ScratchDir& dir, const std::string& folder);
     ~ProgramCopy();
     ProgramCopy(const ProgramCopy&) = delete;
     ProgramCopy& operator=(const ProgramCopy&) = delete;
 
-    std::vector<platform::InstanceEntry> Registered() const;
+    // The running instance that holds the copy's lock: none or one.
+    std::vector<std::int64_t> Registered() const;
 };
 
 } // namespace window_test

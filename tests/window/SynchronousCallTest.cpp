@@ -1,8 +1,8 @@
 // Work carried to the window's thread while the sender waits, and what closing does to it.
 
-#include "platform/SynchronousCall.h"
+#include "threading/SynchronousCall.h"
 
-#include "platform/SendMessage.h"
+#include "threading/SendMessage.h"
 
 #include <QObject>
 #include <QTest>

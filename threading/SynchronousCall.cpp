@@ -1,4 +1,4 @@
-#include "platform/SynchronousCall.h"
+#include "threading/SynchronousCall.h"
 
 #include <QMetaObject>
 #include <QObject>

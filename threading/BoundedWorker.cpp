@@ -1,4 +1,4 @@
-#include "platform/BoundedWorker.h"
+#include "threading/BoundedWorker.h"
 
 #include <condition_variable>
 #include <mutex>

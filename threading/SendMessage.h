@@ -6,8 +6,8 @@
 // A window handle is checked against the live targets before anything is done with it, so a
 // stale or made-up handle, or a window that is closing, gives 0 and is never touched.
 
-#include "platform/SynchronousCall.h"
 #include "platform/Win32Types.h"
+#include "threading/SynchronousCall.h"
 
 #include <functional>
 #include <memory>

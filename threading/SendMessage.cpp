@@ -1,4 +1,4 @@
-#include "platform/SendMessage.h"
+#include "threading/SendMessage.h"
 
 #include <map>
 #include <mutex>

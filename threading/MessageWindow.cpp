@@ -1,4 +1,4 @@
-#include "platform/MessageWindow.h"
+#include "threading/MessageWindow.h"
 
 #include <QCoreApplication>
 #include <QEvent>
