@@ -165,7 +165,7 @@ TEST(MainWindow, EngineIsCreatedAndBound) {
     EXPECT_TRUE(static_cast<bool>(t.form->Engine->OnStateChange));
     EXPECT_TRUE(static_cast<bool>(t.form->Engine->OnWorkerError));
     EXPECT_TRUE(t.form->Engine->Idle);
-    for (const auto& icon : t.form->RowIcons) {
+    for (const auto& icon : t.form->Report->RowIcons) {
         ASSERT_NE(icon, nullptr);
         EXPECT_TRUE(icon->Graphic().Empty());
     }

@@ -79,14 +79,15 @@ TEST(WindowPages, TheReportIconsAreLoadedTheFirstTimeTheScanningPageIsPrepared) 
         std::make_unique<platform::testing::ScriptedTempFiles>(temp.Path()));
     FormUnderTest t;
     t.Show();
-    for (const auto& icon : t.form->RowIcons) {
+    for (const auto& icon : t.form->Report->RowIcons) {
         EXPECT_TRUE(icon->Graphic().Empty());
     }
     t.form->ShowPage(kScanningPage);
     for (int slot = 0; slot < 4; ++slot) {
-        EXPECT_EQ(t.form->RowIcons[static_cast<std::size_t>(slot)]->Graphic().Width(), 32) << slot;
+        EXPECT_EQ(t.form->Report->RowIcons[static_cast<std::size_t>(slot)]->Graphic().Width(), 32)
+            << slot;
     }
-    EXPECT_TRUE(t.form->RowIcons[4]->Graphic().Empty()) << "the fifth slot is never filled";
+    EXPECT_TRUE(t.form->Report->RowIcons[4]->Graphic().Empty()) << "the fifth slot is never filled";
     // The scanning page's own items are texts: another preparation would load only icons.
     auto& scripted = static_cast<platform::testing::ScriptedTempFiles&>(*files);
     const int files1 = scripted.FilesMade();
