@@ -2,11 +2,11 @@
 // window asks the window manager for close and minimise only, and the window manager offers
 // nothing more - no maximise, no resizing, no full screen.
 
-#include "RunningProgram.h"
-#include "VirtualDesktop.h"
 #include "platform/InstanceRecord.h"
 #include "platform/InstanceRegistry.h"
 #include "support/Command.h"
+#include "support/RunningProgram.h"
+#include "support/VirtualDesktop.h"
 
 #include <chrono>
 #include <filesystem>

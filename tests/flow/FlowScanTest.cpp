@@ -2,13 +2,13 @@
 // bar, holds, cancelling, and the report the window lists - with the real engine over the
 // scripted platform, or with notifications handed to the window the way the worker does.
 
-#include "FlowTestSupport.h"
-#include "WindowTestSupport.h"
 #include "app/ScanFlow.h"
 #include "controls/OEUnitButtonEx.h"
 #include "controls/OEUnitProgressBarEx.h"
 #include "controls/PNGExtra.h"
 #include "controls/VirtualDrawTree.h"
+#include "support/FlowTestSupport.h"
+#include "support/WindowTestSupport.h"
 
 #include <QLabel>
 #include <QTest>

@@ -2,11 +2,11 @@
 // turn, the list and the Fix button out of reach meanwhile, and the closing message, which
 // counts only what checking again confirms.
 
-#include "FlowTestSupport.h"
-#include "WindowTestSupport.h"
 #include "controls/OEUnitButtonEx.h"
 #include "controls/VirtualDrawTree.h"
 #include "platform/ModuleResources.h"
+#include "support/FlowTestSupport.h"
+#include "support/WindowTestSupport.h"
 
 #include <QTest>
 #include <QTimer>

@@ -1,7 +1,6 @@
 // The main window as a container: its control tree, its frame, the private page and progress
 // messages (also sent from another thread), showing, minimising and closing.
 
-#include "WindowTestSupport.h"
 #include "app/ProcessDefaults.h"
 #include "controls/Image.h"
 #include "controls/OEUnitButtonEx.h"
@@ -11,6 +10,7 @@
 #include "controls/PNGExtra.h"
 #include "controls/ReportRows.h"
 #include "controls/VirtualDrawTree.h"
+#include "support/WindowTestSupport.h"
 
 #include <QLabel>
 #include <QTabBar>

@@ -1,7 +1,6 @@
 // What the window loads when it is made - configuration, pictures, image buttons, version - and
 // how each load fails on its own: a reported error, an empty control, a working window.
 
-#include "WindowTestSupport.h"
 #include "config/OEUnitConfig.h"
 #include "controls/Image.h"
 #include "controls/OEUnitButtonEx.h"
@@ -13,6 +12,7 @@
 #include "platform/testing/ScriptedTempFiles.h"
 #include "platform/testing/ScriptedVersion.h"
 #include "support/Command.h"
+#include "support/WindowTestSupport.h"
 
 #include <QTest>
 #include <filesystem>

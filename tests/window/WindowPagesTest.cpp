@@ -2,7 +2,6 @@
 // loaded once, the report's heading, the link that fits its text - and a page whose drawn items
 // cannot be drawn, which is reported while the window carries on.
 
-#include "WindowTestSupport.h"
 #include "controls/DUIRenderer.h"
 #include "controls/Image.h"
 #include "controls/OEUnitPageControlEx.h"
@@ -12,6 +11,7 @@
 #include "platform/TempFiles.h"
 #include "platform/testing/ScriptedTempFiles.h"
 #include "support/Command.h"
+#include "support/WindowTestSupport.h"
 
 #include <QFontMetrics>
 #include <gtest/gtest.h>
