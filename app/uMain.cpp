@@ -74,9 +74,9 @@ void TOEM_FORM::FormCreate(QObject*) {
     setWindowTitle(QString::fromStdString(ApplicationTitle()));
     setFixedSize(kFormClientWidth, kFormClientHeight);
     move(kFormLeft, kFormTop);
-    for (auto& icon : RowIcons) {
-        icon = std::make_unique<TPicture>();
-    }
+    Report = std::make_unique<TReportPage>(OEM_FORM_TAB_0_TTS_2_VDT_0, OEM_FORM_TAB_0_TTS_2_PAL_0,
+                                           OEM_FORM_TAB_0_TTS_2_IMG_1, OEM_FORM_TAB_0_TTS_2_BTN_0,
+                                           settings_.RowWalkSpan);
     for (int i = 0; i < OEM_FORM_TAB_0->PageCount(); ++i) {
         OEM_FORM_TAB_0->Pages(i)->SetTabVisible(false);
     }
@@ -158,8 +158,8 @@ void TOEM_FORM::FormDestroy(QObject*) {
         Engine->CancelRequested = true;
         Engine.reset();
     }
-    for (auto& icon : RowIcons) {
-        icon.reset();
+    if (Report) {
+        Report->FreeRowIcons();
     }
 }
 

@@ -3,11 +3,12 @@
 // container with the welcome, scanning and report pages. Its controls are made as the form
 // lays them out (FormLayout.cpp); what it loads when it is created, how it is shown and closed,
 // and the two private messages through which the scan worker reaches it are in uMain.cpp; what
-// the user sees of a scan and a repair (the buttons, the engine's notifications, the repair
-// walk) in uMainFlow.cpp; the switching and preparing of pages in uMainPages.cpp.
+// the user sees of a scan and a repair (the buttons, the engine's notifications) in
+// uMainFlow.cpp; the switching and preparing of pages in uMainPages.cpp. The report page - its
+// list, row icons, heading and the repair walk - is a part of its own (ReportPage.h).
 
+#include "app/ReportPage.h"
 #include "app/WindowEngine.h"
-#include "config/Picture.h"
 #include "platform/InstanceActivation.h"
 #include "platform/Win32Types.h"
 #include "threading/SendMessage.h"
@@ -42,8 +43,6 @@ constexpr SmallInt kWelcomePage = 0;
 constexpr SmallInt kScanningPage = 1;
 constexpr SmallInt kReportPage = 2;
 
-constexpr int kRowIconCount = 5;
-
 // What a window can be made with besides the defaults; tests shorten the waits.
 struct TFormSettings {
     // The worker's wait after each check's result, so the user can read it.
@@ -62,35 +61,60 @@ public:
     ~TOEM_FORM() override;
 
     // The controls, owned by the window through Qt's parent tree.
+    // The page container holding the three pages.
     TPageControlEx* OEM_FORM_TAB_0 = nullptr;
+    // The window's background picture.
     TImage* OEM_FORM_IMG_0 = nullptr;
+    // The welcome page.
     TTabSheetEx* OEM_FORM_TAB_0_TTS_0 = nullptr;
+    // The Start button.
     TPNGButton* OEM_FORM_TAB_0_TTS_0_BTN_0 = nullptr;
+    // The button to the maker's social page.
     TPNGButton* OEM_FORM_TAB_0_TTS_0_BTN_1 = nullptr;
+    // The welcome page's background picture.
     TImage* OEM_FORM_TAB_0_TTS_0_IMG_0 = nullptr;
+    // The overlay the welcome page's items are drawn on.
     TImage* OEM_FORM_TAB_0_TTS_0_IMG_1 = nullptr;
+    // An empty 32 x 32 spot on the welcome page, never given a picture.
     TImage* OEM_FORM_TAB_0_TTS_0_IMG_2 = nullptr;
+    // The tech-support link.
     TOEXLabel* OEM_FORM_TAB_0_TTS_0_LAB_0 = nullptr;
+    // The scanning page.
     TTabSheetEx* OEM_FORM_TAB_0_TTS_1 = nullptr;
+    // The scanning page's background picture.
     TImage* OEM_FORM_TAB_0_TTS_1_IMG_0 = nullptr;
+    // The overlay the scanning page's items are drawn on.
     TImage* OEM_FORM_TAB_0_TTS_1_IMG_1 = nullptr;
+    // The panel around the scan's busy picture, status and progress.
     QWidget* OEM_FORM_TAB_0_TTS_1_PAL_0 = nullptr;
+    // The animated busy picture while a scan runs.
     TImage* OEM_FORM_TAB_0_TTS_1_PAL_0_IMG_0 = nullptr;
+    // The status line naming the check that runs.
     QLabel* OEM_FORM_TAB_0_TTS_1_PAL_0_LAB_0 = nullptr;
+    // The scan's progress bar.
     TVistaProBar* OEM_FORM_TAB_0_TTS_1_PAL_0_PRB_0 = nullptr;
+    // The Cancel button.
     TOEButtonEx* OEM_FORM_TAB_0_TTS_1_BTN_0 = nullptr;
+    // The report page.
     TTabSheetEx* OEM_FORM_TAB_0_TTS_2 = nullptr;
+    // The report page's background picture.
     TImage* OEM_FORM_TAB_0_TTS_2_IMG_0 = nullptr;
+    // The overlay the report page's items and heading are drawn on.
     TImage* OEM_FORM_TAB_0_TTS_2_IMG_1 = nullptr;
+    // The Fix button.
     TOEButtonEx* OEM_FORM_TAB_0_TTS_2_BTN_0 = nullptr;
+    // The list of problems found.
     TVirtualDrawTree* OEM_FORM_TAB_0_TTS_2_VDT_0 = nullptr;
+    // The busy marker walking down the rows during a repair.
     QWidget* OEM_FORM_TAB_0_TTS_2_PAL_0 = nullptr;
+    // The busy marker's animated picture.
     TImage* OEM_FORM_TAB_0_TTS_2_PAL_0_IMG_0 = nullptr;
+    // The version label on the welcome page.
     TOEXLabel* OEM_FORM_TAB_0_TTS_0_LAB_1 = nullptr;
 
     std::unique_ptr<TOEVolumeFixer> Engine;
-    // Icons of the report rows; rows refer to the graphic a slot holds and do not own it.
-    std::array<std::unique_ptr<TPicture>, kRowIconCount> RowIcons;
+    // The report page's list, row icons, heading and repair walk.
+    std::unique_ptr<TReportPage> Report;
 
     // The form's handlers.
     void FormCreate(QObject* Sender);
@@ -108,9 +132,7 @@ public:
     void PreparePage(SmallInt Index);
     // "Your computer sound works fine.", returning when the user closed the box.
     void ShowNoProblems();
-    // Repairs, walks the busy marker down the report rows, and checks each listed problem
-    // again: what the re-check confirms fixed. The list, the Fix button and the marker are
-    // back as they were on every way out.
+    // The report page's repair (TReportPage::RunRepair), a close waiting until it has ended.
     TRepairCount RunRepair();
 
     // Told of every page preparation, as it begins (tests watch the pages prepared).
@@ -157,14 +179,10 @@ private:
     void PrepareWelcomeControls();
     void FitLinkLabel();
     void DrawPageItems(SmallInt Index, TImage* overlay);
-    void LoadRowIcons();
-    void DrawReportHeading();
-    const TGraphic* RowIcon(int slot) const;
 
     // The scan and the repair (uMainFlow.cpp).
     bool CarryToWindow(std::function<void()> task);
     void ScanEnded();
-    void SendScanEndPage(SmallInt Page);
     void StartClicked();
     void SocialClicked();
     void CancelClicked();
@@ -181,8 +199,9 @@ private:
     // "works fine" box, say): a new scan must not start then - it would wait for that worker,
     // which waits for us. Only touched on the window's thread.
     int servingScanEnd_ = 0;
-    // The order keys of the rows on the report, first row first, for judging the repair.
-    std::vector<std::int32_t> listedKeys_;
+    // Set by the report page's preparation when it lists nothing; ShowPage then tells the
+    // user so and goes back to the welcome page.
+    bool reportFoundNothing_ = false;
     int closeDeferrals_ = 0;
     bool closePending_ = false;
     bool closing_ = false; // a close was asked for; what the window waits for is given up

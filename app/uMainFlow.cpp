@@ -1,9 +1,9 @@
-// What the user sees of a scan and a repair: the four buttons, the window's reaction to each
-// of the engine's notifications, and the repair with its busy marker walking down the report.
+// What the user sees of a scan and a repair: the four buttons and the window's reaction to each
+// of the engine's notifications. The repair's walk down the report is the report page's.
 //
-// The notifications arrive on the scan worker's thread. Everything they change in the window
-// is carried to the window's thread and done there while the worker waits, in the order it is
-// asked for; a window that is closing lets the worker go at once instead.
+// The notifications arrive on the scan worker's thread. Everything one of them changes in the
+// window is carried to the window's thread in one hand-off and done there, in order, while the
+// worker waits; a window that is closing lets the worker go at once instead.
 
 #include "app/Application.h"
 #include "app/ConfigText.h"
@@ -14,20 +14,10 @@
 #include "config/ExceptionGuard.h"
 #include "controls/OEUnitButtonEx.h"
 #include "controls/PNGExtra.h"
-#include "controls/ReportRows.h"
-#include "controls/VirtualDrawTree.h"
 #include "platform/Shell.h"
 
 #include <QLabel>
-#include <algorithm>
-#include <chrono>
 #include <utility>
-
-namespace {
-
-constexpr float kWalkSliceMs = 50;
-
-} // namespace
 
 bool TOEM_FORM::CarryToWindow(std::function<void()> task) {
     return WindowThread().Call(std::move(task));
@@ -40,15 +30,16 @@ void TOEM_FORM::StateChange(DWORD Code, TSCANRESULT* Result) {
         ScanEnded();
         return;
     }
-    if (step.ClearReport) {
-        CarryToWindow([this] {
-            OEM_FORM_TAB_0_TTS_2_VDT_0->Clear();
-            listedKeys_.clear();
-        });
-    }
     const QString status = QString::fromStdString(state.StatusText);
-    CarryToWindow([this, status] { OEM_FORM_TAB_0_TTS_1_PAL_0_LAB_0->setText(status); });
-    SendMessageA(Handle(), WM_SETPROGRESS, static_cast<WPARAM>(state.ScanProgress), 0);
+    const auto progress = static_cast<WPARAM>(state.ScanProgress);
+    CarryToWindow([this, clear = step.ClearReport, status, progress] {
+        if (clear) {
+            Report->Clear();
+        }
+        OEM_FORM_TAB_0_TTS_1_PAL_0_LAB_0->setText(status);
+        // Sent from the window's own thread, it is handled at once, as the worker's would be.
+        SendMessageA(Handle(), WM_SETPROGRESS, progress, 0);
+    });
     if (step.HoldsWorker && boundEngine_ != nullptr) {
         // The window stays responsive meanwhile; only the window's closing cuts this short.
         boundEngine_->HoldWorker(settings_.HoldSpan);
@@ -57,38 +48,29 @@ void TOEM_FORM::StateChange(DWORD Code, TSCANRESULT* Result) {
 
 void TOEM_FORM::ScanEnded() {
     TScanFlowState& state = ScanFlowState();
-    if (boundEngine_ == nullptr || boundEngine_->CancelRequested) {
-        // Cancelled (or ended by an error, or the window is closing): nothing is listed.
-        SendScanEndPage(kWelcomePage);
-        return;
+    // Cancelled (or ended by an error, or the window is closing): nothing is listed.
+    const bool cancelled = boundEngine_ == nullptr || boundEngine_->CancelRequested;
+    std::vector<TRESULTNODE> entries;
+    std::string fixCaption;
+    if (!cancelled) {
+        if (state.PendingOrder.empty()) {
+            fixCaption = ReadConfigText("form1#frame3#RES#TEXT_BUTTON_01#text");
+        } else {
+            entries = ReportEntries(state);
+        }
     }
-    if (state.PendingOrder.empty()) {
-        const std::string caption = ReadConfigText("form1#frame3#RES#TEXT_BUTTON_01#text");
-        CarryToWindow([this, caption] { OEM_FORM_TAB_0_TTS_2_BTN_0->SetCaption(caption); });
-    } else {
-        std::vector<TRESULTNODE> entries = ReportEntries(state);
-        CarryToWindow([this, entries] {
-            for (const TRESULTNODE& entry : entries) {
-                const TProblemEntry* problem = ProblemByOrderKey(entry.OrderKey);
-                AddResultRow(*OEM_FORM_TAB_0_TTS_2_VDT_0, 0, entry.Title, entry.RowKind,
-                             problem != nullptr ? RowIcon(problem->IconSlot) : nullptr,
-                             entry.Description, entry.Status, entry.Outcome);
-                listedKeys_.push_back(entry.OrderKey);
-            }
-        });
-    }
-    SendScanEndPage(kReportPage);
-}
-
-void TOEM_FORM::SendScanEndPage(SmallInt Page) {
-    // Sent from the window's own thread, so the window knows whose message it is serving.
-    CarryToWindow([this, Page] {
+    const SmallInt page = cancelled ? kWelcomePage : kReportPage;
+    CarryToWindow([this, cancelled, entries = std::move(entries), fixCaption, page] {
+        if (!cancelled) {
+            Report->List(entries, fixCaption);
+        }
+        // Sent from the window's own thread, so the window knows whose message it is serving.
         ++servingScanEnd_;
         struct Served {
             int& count;
             ~Served() { --count; }
         } served{servingScanEnd_};
-        SendMessageA(Handle(), WM_SHOWPAGE, static_cast<WPARAM>(Page), 0);
+        SendMessageA(Handle(), WM_SHOWPAGE, static_cast<WPARAM>(page), 0);
     });
 }
 
@@ -167,59 +149,7 @@ void TOEM_FORM::FixClicked() {
 
 TRepairCount TOEM_FORM::RunRepair() {
     CloseDeferral deferral(*this);
-    TVirtualDrawTree* list = OEM_FORM_TAB_0_TTS_2_VDT_0;
-    QWidget* marker = OEM_FORM_TAB_0_TTS_2_PAL_0;
-    struct Restore {
-        TVirtualDrawTree* list;
-        QWidget* marker;
-        ~Restore() {
-            list->setEnabled(true);
-            list->SetFocusedNode(nullptr);
-            list->viewport()->update();
-            marker->hide();
-        }
-    } restore{list, marker};
-    marker->raise();
-    marker->show();
-    list->setEnabled(false);
-
-    // A repair step that fails (the registry script cannot be unpacked) is reported; the
-    // re-check below then tells what the rest achieved.
-    Guarded([this] { Engine->Repair(); });
-
-    // By position, not by handle: the rows are looked up afresh after every wait. A close
-    // ends the walk: nobody is left to watch it.
-    for (int index = 0; !closing_; ++index) {
-        PVirtualNode node = list->GetFirst();
-        for (int i = 0; i < index && node != nullptr; ++i) {
-            node = list->GetNext(node);
-        }
-        if (node == nullptr) {
-            break;
-        }
-        const TRect row = list->GetDisplayRect(node);
-        marker->move(row.Right - 27, row.Top + 17);
-        list->SetFocusedNode(node);
-        list->RepaintNode(node);
-        // In short slices, so that a close ends the walk at once.
-        const auto rowEnds = std::chrono::steady_clock::now() + settings_.RowWalkSpan;
-        for (auto now = std::chrono::steady_clock::now(); !closing_ && now < rowEnds;
-             now = std::chrono::steady_clock::now()) {
-            const auto left = std::chrono::duration<float, std::milli>(rowEnds - now).count();
-            PumpDelay(std::min(left, kWalkSliceMs));
-        }
-    }
-
-    TRepairCount count;
-    count.Listed = static_cast<int>(listedKeys_.size());
-    if (closing_) {
-        return count; // nobody will read it, and the re-check plays the test sound again
-    }
-    Guarded([&] {
-        const TSCANRESULT after = Engine->Recheck(ChecksToRepeat(listedKeys_));
-        count = CountFixedProblems(listedKeys_, Engine->ScanResult, after);
-    });
-    return count;
+    return Report->RunRepair(*Engine, [this] { return closing_; });
 }
 
 int TOEM_FORM::FlowMessageBox(const std::string& text, UINT flags) {

@@ -1,37 +1,33 @@
-// The main window's pages: switching to one and preparing it - its captions and link, its
-// drawn items, the report icons, the report's heading and, for a report with nothing in it,
-// the "works fine" message.
+// The main window's pages: switching to one and preparing it - its captions and link and its
+// drawn items; the report page's own part (its icons and heading) is the report page's. A
+// report with nothing in it is answered here, once the switch is done, with the "works fine"
+// message and the way back to the welcome page.
 
 #include "app/ConfigText.h"
 #include "app/FormLayout.h"
 #include "app/MessageBox.h"
 #include "app/uMain.h"
-#include "config/Colors.h"
-#include "config/ExceptionGuard.h"
-#include "config/OEUnitResource.h"
 #include "controls/DUIRenderer.h"
 #include "controls/Image.h"
 #include "controls/OEUnitButtonEx.h"
 #include "controls/OEUnitPageControlEx.h"
 #include "controls/OEUnitXLabel.h"
-#include "controls/VirtualDrawTree.h"
 
 #include <QFontMetrics>
 #include <algorithm>
-
-namespace {
-
-constexpr const char* kRowIconPaths[] = {
-    "form1#frame3#RES#ICON_20",
-    "form1#frame3#RES#ICON_21",
-    "form1#frame3#RES#ICON_22",
-    "form1#frame3#RES#ICON_23",
-};
-
-} // namespace
+#include <utility>
 
 void TOEM_FORM::ShowPage(SmallInt Index) {
+    reportFoundNothing_ = false;
+    // The container prepares the page (XTabChange) before it repaints.
     OEM_FORM_TAB_0->SetActivePageIndex(Index);
+    if (!std::exchange(reportFoundNothing_, false)) {
+        return;
+    }
+    // A close asked for under the box waits until the welcome page is back.
+    CloseDeferral deferral(*this);
+    ShowNoProblems();
+    OEM_FORM_TAB_0->SetActivePageIndex(kWelcomePage);
 }
 
 void TOEM_FORM::PreparePage(SmallInt Index) {
@@ -45,18 +41,13 @@ void TOEM_FORM::PreparePage(SmallInt Index) {
         break;
     case kScanningPage:
         DrawPageItems(Index, OEM_FORM_TAB_0_TTS_1_IMG_1);
-        LoadRowIcons();
+        Report->LoadRowIcons();
         break;
     case kReportPage:
-        OEM_FORM_TAB_0_TTS_2_PAL_0->hide();
-        DrawPageItems(Index, OEM_FORM_TAB_0_TTS_2_IMG_1);
-        DrawReportHeading();
-        if (OEM_FORM_TAB_0_TTS_2_VDT_0->RootNodeCount() == 0) {
-            // A close asked for under the box waits until the welcome page is back.
-            CloseDeferral deferral(*this);
-            ShowNoProblems();
-            ShowPage(kWelcomePage);
-        }
+        // Left unset when the preparation fails: a page that could not be shown in full says
+        // nothing about what was found.
+        reportFoundNothing_ =
+            Report->Prepare([this](TImage* overlay) { DrawPageItems(kReportPage, overlay); });
         break;
     default:
         break;
@@ -96,44 +87,6 @@ void TOEM_FORM::DrawPageItems(SmallInt Index, TImage* overlay) {
     DrawDUIPage(overlay->Overlay(), overlay->size(),
                 TRect{0, 0, kFormClientWidth, kFormClientHeight}, ConfigerInstance(),
                 DUIListPath(Index));
-}
-
-void TOEM_FORM::LoadRowIcons() {
-    // Icons that fail for one cause are reported once.
-    FirstErrorReport steps;
-    for (int slot = 0; slot < static_cast<int>(std::size(kRowIconPaths)); ++slot) {
-        TPicture& icon = *RowIcons[static_cast<std::size_t>(slot)];
-        // A slot the configuration names no picture for stays empty without complaint; one whose
-        // picture cannot be loaded stays empty too (its rows have no icon), and is reported.
-        if (!icon.Graphic().Empty() ||
-            ReadConfigText(std::string(kRowIconPaths[slot]) + "#item").empty()) {
-            continue;
-        }
-        steps.Step([&] {
-            icon.Assign(ResourceInstance()->LoadConfiguredGraphic(kRowIconPaths[slot], "", false));
-        });
-    }
-}
-
-const TGraphic* TOEM_FORM::RowIcon(int slot) const {
-    if (slot < 0 || slot >= kRowIconCount || !RowIcons[static_cast<std::size_t>(slot)]) {
-        return nullptr;
-    }
-    const TGraphic& graphic = RowIcons[static_cast<std::size_t>(slot)]->Graphic();
-    return graphic.Empty() ? nullptr : &graphic;
-}
-
-void TOEM_FORM::DrawReportHeading() {
-    TImage* overlay = OEM_FORM_TAB_0_TTS_2_IMG_1;
-    TVirtualDrawTree* list = OEM_FORM_TAB_0_TTS_2_VDT_0;
-    TCanvas& canvas = overlay->Canvas();
-    // Face and style stay as the page's items left them.
-    canvas.Font().SetSize(8);
-    canvas.Font().SetColor(clBlack);
-    const std::string heading =
-        FormatConfigText("form1#frame3#RES#TEXT_VD_00#text", {list->RootNodeCount()});
-    TextOutClearTypeAt(canvas, list->x() + 5, list->y() - 20, heading);
-    overlay->update();
 }
 
 void TOEM_FORM::ShowNoProblems() {

@@ -3,10 +3,10 @@
 // scan or a refused repair step end it.
 #include "CheckSession.h"
 
-#include "../engine/EngineTestSupport.h"
 #include "config/Errors.h"
 #include "config/OEUnitConfig.h"
 #include "config/OEUnitResource.h"
+#include "support/EngineTestSupport.h"
 
 #include <atomic>
 #include <chrono>

@@ -10,10 +10,6 @@
 // numbers written into this test; the report's texts are looked for near where that window
 // puts its list. The screenshots stay in the build tree for whoever wants to see what happened.
 
-#include "PulseScene.h"
-#include "RunningProgram.h"
-#include "ScreenReading.h"
-#include "VirtualDesktop.h"
 #include "app/ConfigText.h"
 #include "app/MessageBox.h"
 #include "app/uMain.h"
@@ -25,6 +21,10 @@
 #include "platform/ProcessLaunch.h"
 #include "support/BusySink.h"
 #include "support/PrivatePulse.h"
+#include "support/RunningProgram.h"
+#include "support/ScopedUnset.h"
+#include "support/ScreenReading.h"
+#include "support/VirtualDesktop.h"
 
 #include <chrono>
 #include <filesystem>
@@ -148,7 +148,7 @@ protected:
         std::filesystem::create_directories(artefacts);
         std::cout << "screenshots in " << artefacts << std::endl;
 
-        e2e::TurnOffAutospawn(pulse);
+        pulse.TurnOffAutospawn();
         pulse.ApplyToProcess();
         std::string error;
         ASSERT_TRUE(pulse.Start(&error)) << error;
@@ -191,7 +191,7 @@ protected:
     testing_support::PrivatePulse pulse;
     // No session bus: the sound service is the daemon itself, and nobody's user manager is
     // touched.
-    e2e::ScopedUnset bus{"DBUS_SESSION_BUS_ADDRESS"};
+    testing_support::ScopedUnset bus{"DBUS_SESSION_BUS_ADDRESS"};
     VirtualDesktop desktop;
     std::unique_ptr<window_test::RunningProgram> program;
 };

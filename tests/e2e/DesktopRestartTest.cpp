@@ -3,12 +3,12 @@
 // of its own, and a window destroyed by another X client does not leave a windowless process
 // behind that turns every later start away.
 
-#include "PulseScene.h"
-#include "RunningProgram.h"
-#include "VirtualDesktop.h"
 #include "platform/ProcessLaunch.h"
 #include "support/Command.h"
 #include "support/PrivatePulse.h"
+#include "support/RunningProgram.h"
+#include "support/ScopedUnset.h"
+#include "support/VirtualDesktop.h"
 
 #include <chrono>
 #include <gtest/gtest.h>
@@ -39,7 +39,7 @@ protected:
         }
         ASSERT_TRUE(missing.empty()) << "missing on this machine: " << missing.front()
                                      << " (scripts/install-deps.sh installs it)";
-        e2e::TurnOffAutospawn(pulse);
+        pulse.TurnOffAutospawn();
         pulse.ApplyToProcess();
         std::string error;
         ASSERT_TRUE(pulse.Start(&error)) << error;
@@ -61,7 +61,7 @@ protected:
     }
 
     testing_support::PrivatePulse pulse;
-    e2e::ScopedUnset bus{"DBUS_SESSION_BUS_ADDRESS"};
+    testing_support::ScopedUnset bus{"DBUS_SESSION_BUS_ADDRESS"};
     VirtualDesktop desktop;
 };
 

@@ -10,6 +10,7 @@
 #include "support/BusySink.h"
 #include "support/PrivatePipeWire.h"
 #include "support/PrivatePulse.h"
+#include "support/PulseFixture.h"
 #include "support/ScopedUnset.h"
 
 #include <QCoreApplication>
@@ -17,8 +18,6 @@
 #include <condition_variable>
 #include <csignal>
 #include <cstdlib>
-#include <filesystem>
-#include <fstream>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <iostream>
@@ -34,7 +33,6 @@ using testing::ElementsAre;
 using testing::IsEmpty;
 using testing_support::BusySink;
 using testing_support::PrivatePipeWire;
-using testing_support::PrivatePulse;
 using testing_support::PrivateServer;
 using testing_support::ServerKind;
 
@@ -116,30 +114,8 @@ std::chrono::milliseconds ChimeLength() {
     return sound ? sound->Length() : 0ms;
 }
 
-class EngineScanPulse : public testing::Test {
+class EngineScanPulse : public testing_support::PulseFixture {
 protected:
-    void SetUp() override {
-        // The daemon must never be started behind the test's back by a client library.
-        std::filesystem::path dir = pulse.Environment().at("HOME");
-        dir /= ".config/pulse";
-        std::filesystem::create_directories(dir);
-        std::ofstream(dir / "client.conf") << "autospawn = no\n";
-        pulse.ApplyToProcess();
-    }
-
-    void StartDaemon() {
-        std::string error;
-        ASSERT_TRUE(pulse.Start(&error)) << error;
-    }
-
-    pid_t DaemonPid() const {
-        std::ifstream in(pulse.RuntimeDir() + "/pid");
-        long pid = 0;
-        in >> pid;
-        return static_cast<pid_t>(pid);
-    }
-
-    PrivatePulse pulse;
     // No session bus here: the service is the daemon itself, and the user manager of whoever
     // runs the tests is never touched.
     ScopedUnset bus{"DBUS_SESSION_BUS_ADDRESS"};

@@ -4,14 +4,13 @@
 #include "engine/uMixer.h"
 #include "platform/MixerAlsa.h"
 #include "support/PrivatePulse.h"
+#include "support/PulseFixture.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <atomic>
 #include <chrono>
 #include <csignal>
-#include <filesystem>
-#include <fstream>
 #include <gtest/gtest.h>
 #include <map>
 #include <optional>
@@ -57,34 +56,8 @@ std::vector<long> SinkChannelVolumes(const PrivatePulse& pulse) {
     return volumes;
 }
 
-// The daemon must never be started behind the test's back by a client library.
-void ForbidAutospawn(const PrivatePulse& pulse) {
-    std::filesystem::path dir = pulse.Environment().at("HOME");
-    dir /= ".config/pulse";
-    std::filesystem::create_directories(dir);
-    std::ofstream(dir / "client.conf") << "autospawn = no\n";
-}
-
-class MixerPulse : public ::testing::Test {
+class MixerPulse : public testing_support::PulseFixture {
 protected:
-    void SetUp() override {
-        ForbidAutospawn(pulse);
-        pulse.ApplyToProcess();
-    }
-
-    void StartDaemon() {
-        std::string error;
-        ASSERT_TRUE(pulse.Start(&error)) << error;
-    }
-
-    pid_t DaemonPid() const {
-        std::ifstream in(pulse.RuntimeDir() + "/pid");
-        long pid = 0;
-        in >> pid;
-        return static_cast<pid_t>(pid);
-    }
-
-    PrivatePulse pulse;
     platform::ScopedBackend<platform::MixerBackend> backend{platform::MixerBackendSlot(),
                                                             platform::MakeAlsaMixerBackend(kBound)};
 };

@@ -2,7 +2,7 @@
 // must tell one, two and three report rows apart as the report paints them, find a dialog's
 // button, and find a text or picture where it lies.
 
-#include "ScreenReading.h"
+#include "support/ScreenReading.h"
 
 #include "config/Canvas.h"
 #include "controls/ReportRows.h"

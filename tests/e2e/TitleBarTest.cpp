@@ -2,10 +2,10 @@
 // window asks the window manager for close and minimise only, and the window manager offers
 // nothing more - no maximise, no resizing, no full screen.
 
-#include "RunningProgram.h"
-#include "VirtualDesktop.h"
 #include "platform/InstanceLock.h"
 #include "support/Command.h"
+#include "support/RunningProgram.h"
+#include "support/VirtualDesktop.h"
 
 #include <chrono>
 #include <filesystem>

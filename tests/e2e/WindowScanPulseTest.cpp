@@ -3,7 +3,6 @@
 // what the closing message counts. Holds and the repair walk are shortened; the window runs
 // offscreen and its message boxes are answered here.
 
-#include "PulseScene.h"
 #include "app/MessageBox.h"
 #include "app/uMain.h"
 #include "controls/OEUnitButtonEx.h"
@@ -12,6 +11,7 @@
 #include "controls/VirtualDrawTree.h"
 #include "support/BusySink.h"
 #include "support/PrivatePulse.h"
+#include "support/ScopedUnset.h"
 
 #include <QTest>
 #include <QTimer>
@@ -39,7 +39,7 @@ void PrintTo(const Listed& row, std::ostream* out) {
 class WindowScanPulse : public testing::Test {
 protected:
     void SetUp() override {
-        e2e::TurnOffAutospawn(pulse);
+        pulse.TurnOffAutospawn();
         pulse.ApplyToProcess();
         previous = SetMessageBoxAnswerer([this](const std::string& text, const std::string&, UINT) {
             boxes.push_back(text);
@@ -87,7 +87,7 @@ protected:
     PrivatePulse pulse;
     // No session bus: the service is the daemon itself, and the user manager of whoever runs
     // the tests is never touched.
-    e2e::ScopedUnset bus{"DBUS_SESSION_BUS_ADDRESS"};
+    testing_support::ScopedUnset bus{"DBUS_SESSION_BUS_ADDRESS"};
     std::vector<std::string> boxes;
     MessageBoxAnswerer previous;
     std::unique_ptr<TOEM_FORM> form;

@@ -2,8 +2,8 @@
 // server: what the scan records, what the repair changes (planned on the state it finds then),
 // and what the re-check confirms. The rules themselves are tested on recorded states of real
 // machines in DeviceStatusTest.cpp.
-#include "EngineTestSupport.h"
 #include "engine/ProblemCatalogue.h"
+#include "support/EngineTestSupport.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>

@@ -1,7 +1,7 @@
 // Destroying the engine while a scan runs - in a hold, while paused, inside a platform call
 // that hangs - must neither hang, nor deliver anything more to the window, nor leave the
 // worker touching what the engine owned.
-#include "EngineTestSupport.h"
+#include "support/EngineTestSupport.h"
 
 #include <atomic>
 #include <gmock/gmock.h>

@@ -1,11 +1,11 @@
 // The repair: which steps run for which findings, in which order, with what arguments; and the
 // re-check after it, which counts a listed problem as fixed only when the check that found it
 // now confirms it is gone.
-#include "EngineTestSupport.h"
 #include "config/Errors.h"
 #include "engine/ProblemCatalogue.h"
 #include "platform/ModuleResources.h"
 #include "platform/testing/ScriptedModuleResources.h"
+#include "support/EngineTestSupport.h"
 
 #include <cstring>
 #include <filesystem>

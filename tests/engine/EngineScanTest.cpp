@@ -1,7 +1,7 @@
 // A scan as the window sees it: which notifications arrive in which order with which payload,
 // what the result record holds, and how cancelling, pausing and a second start behave.
-#include "EngineTestSupport.h"
 #include "engine/ProblemCatalogue.h"
+#include "support/EngineTestSupport.h"
 
 #include <atomic>
 #include <gmock/gmock.h>
@@ -36,8 +36,8 @@ TEST_P(CodeOrder, FollowsTheChecksThatCanRun) {
     EXPECT_THAT(log.Codes(), ElementsAreArray(c.codes));
     // The codes after a check carry the engine's own record; the others carry nothing.
     for (const NotificationLog::Note& note : log.Notes()) {
-        const bool afterACheck =
-            note.code == 7 || note.code == 8 || note.code == 9 || note.code == 10 || note.code == 11;
+        const bool afterACheck = note.code == 7 || note.code == 8 || note.code == 9 ||
+                                 note.code == 10 || note.code == 11;
         EXPECT_EQ(note.carriesResult, afterACheck) << "code " << note.code;
         EXPECT_EQ(note.nullPayload, !afterACheck) << "code " << note.code;
         // Idle turns True just before the last notification, and only then.

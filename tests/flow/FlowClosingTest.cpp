@@ -3,11 +3,11 @@
 // has ended - the walk and the re-check after it are given up at once; anywhere else the
 // window closes at once and the worker is let go.
 
-#include "FlowTestSupport.h"
 #include "controls/OEUnitButtonEx.h"
 #include "controls/OEUnitProgressBarEx.h"
 #include "controls/PNGExtra.h"
 #include "controls/VirtualDrawTree.h"
+#include "support/FlowTestSupport.h"
 
 #include <QTest>
 #include <QTimer>

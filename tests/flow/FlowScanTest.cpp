@@ -2,13 +2,13 @@
 // bar, holds, cancelling, and the report the window lists - with the real engine over the
 // scripted platform, or with notifications handed to the window the way the worker does.
 
-#include "FlowTestSupport.h"
-#include "WindowTestSupport.h"
 #include "app/ScanFlow.h"
 #include "controls/OEUnitButtonEx.h"
 #include "controls/OEUnitProgressBarEx.h"
 #include "controls/PNGExtra.h"
 #include "controls/VirtualDrawTree.h"
+#include "support/FlowTestSupport.h"
+#include "support/WindowTestSupport.h"
 
 #include <QLabel>
 #include <QTest>
@@ -149,9 +149,9 @@ TEST(FlowScan, ARowCarriesItsTextsAndItsIcon) {
     EXPECT_EQ(rows[2].title, kMuted);
     EXPECT_EQ(rows[2].description, "Unmute the audio device to play sound");
     // The service and playback rows show the slot-2 icon, the mixer row the slot-1 one.
-    EXPECT_EQ(rows[0].icon, &rig.form->RowIcons[2]->Graphic());
-    EXPECT_EQ(rows[1].icon, &rig.form->RowIcons[2]->Graphic());
-    EXPECT_EQ(rows[2].icon, &rig.form->RowIcons[1]->Graphic());
+    EXPECT_EQ(rows[0].icon, &rig.form->Report->RowIcons[2]->Graphic());
+    EXPECT_EQ(rows[1].icon, &rig.form->Report->RowIcons[2]->Graphic());
+    EXPECT_EQ(rows[2].icon, &rig.form->Report->RowIcons[1]->Graphic());
     EXPECT_FALSE(rows[2].icon->Empty());
     // Each row is listed once; the records themselves carry no order key.
     TVirtualDrawTree* list = rig.form->OEM_FORM_TAB_0_TTS_2_VDT_0;

@@ -6,7 +6,6 @@
 // three problems, the device status step, and a report of sound sent to the dummy output.
 // Not part of the program.
 
-#include "EngineTestSupport.h"
 #include "app/Application.h"
 #include "app/MessageBox.h"
 #include "app/uMain.h"
@@ -14,6 +13,7 @@
 #include "controls/OEUnitProgressBarEx.h"
 #include "controls/PNGExtra.h"
 #include "support/Command.h"
+#include "support/EngineTestSupport.h"
 
 #include <QApplication>
 #include <QTest>

@@ -4,9 +4,9 @@
 // has let its worker go, and no hang - run under the thread and address sanitisers, it must
 // also be free of races and leaks.
 
-#include "FlowTestSupport.h"
 #include "controls/OEUnitButtonEx.h"
 #include "controls/PNGExtra.h"
+#include "support/FlowTestSupport.h"
 
 #include <QTest>
 #include <QTimer>

@@ -3,7 +3,7 @@
 
 #include "app/PumpDelay.h"
 
-#include "FlowTestSupport.h"
+#include "support/FlowTestSupport.h"
 
 #include <QCoreApplication>
 #include <QTimer>

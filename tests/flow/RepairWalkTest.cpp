@@ -2,11 +2,11 @@
 // turn, the list and the Fix button out of reach meanwhile, and the closing message, which
 // counts only what checking again confirms.
 
-#include "FlowTestSupport.h"
-#include "WindowTestSupport.h"
 #include "controls/OEUnitButtonEx.h"
 #include "controls/VirtualDrawTree.h"
 #include "platform/ModuleResources.h"
+#include "support/FlowTestSupport.h"
+#include "support/WindowTestSupport.h"
 
 #include <QTest>
 #include <QTimer>
@@ -264,6 +264,28 @@ TEST(RepairWalk, FixAfterARepairOnlyReturnsToTheWelcomePage) {
     EXPECT_EQ(rig.ActivePage(), kWelcomePage);
     EXPECT_EQ(rig.boxes.Calls().size(), boxes);
     EXPECT_EQ(rig.world.sound.CallCount(), sounds) << "nothing repaired or checked again";
+}
+
+// The report forgets the rows of the last scan, and so does the repair's count.
+TEST(RepairWalk, TheRepairAfterANewScanCountsOnlyThatScansRows) {
+    Rig rig;
+    platform::ScriptedService stopped;
+    stopped.beforeStart = {platform::StatusOf(SERVICE_STOPPED)};
+    stopped.startAccepted = true;
+    rig.world.AudioSrv(stopped);
+    ASSERT_TRUE(rig.Scan());
+    ASSERT_EQ(rig.Titles().size(), 1u);
+    rig.form->ShowPage(kWelcomePage);
+
+    platform::ScriptedService running;
+    running.beforeStart = {platform::StatusOf(SERVICE_RUNNING)};
+    rig.world.AudioSrv(running);
+    rig.world.SetLine(rig.world.masterVolume, rig.world.masterMute, 100, 0);
+    ASSERT_TRUE(rig.Scan());
+    ASSERT_THAT(rig.Titles(), ElementsAre("Low audio device volume"));
+    rig.Click(rig.form->OEM_FORM_TAB_0_TTS_2_BTN_0);
+    ASSERT_EQ(rig.boxes.Calls().size(), 1u);
+    EXPECT_EQ(rig.boxes.Calls()[0].text, "Successfully fixed 1 problems.");
 }
 
 } // namespace

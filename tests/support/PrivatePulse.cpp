@@ -7,6 +7,7 @@
 #include <csignal>
 #include <cstdlib>
 #include <fcntl.h>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <sys/stat.h>
@@ -48,6 +49,12 @@ PrivatePulse::~PrivatePulse() {
 std::map<std::string, std::string> PrivatePulse::Environment() const {
     return {
         {"HOME", home_}, {"XDG_RUNTIME_DIR", xdgRuntime_}, {"PULSE_RUNTIME_PATH", pulseRuntime_}};
+}
+
+void PrivatePulse::TurnOffAutospawn() const {
+    const std::filesystem::path dir = std::filesystem::path(home_) / ".config/pulse";
+    std::filesystem::create_directories(dir);
+    std::ofstream(dir / "client.conf") << "autospawn = no\n";
 }
 
 bool PrivatePulse::Start(std::string* error) {

@@ -35,6 +35,10 @@ public:
 
     std::string Name() const override { return "PulseAudio"; }
 
+    // Autospawn off in this daemon's HOME: no client library starts a daemon behind the test's
+    // back.
+    void TurnOffAutospawn() const;
+
     const std::string& RuntimeDir() const { return pulseRuntime_; }
     const std::string& Log() const { return logPath_; }
 

@@ -4,8 +4,6 @@
 #include "support/PrivatePulse.h"
 
 #include <cstdlib>
-#include <filesystem>
-#include <fstream>
 #include <regex>
 
 namespace testing_support {
@@ -92,10 +90,7 @@ std::unique_ptr<PrivateServer> MakePrivateServer(ServerKind kind) {
         return std::make_unique<PrivatePipeWire>(PrivatePipeWire::Sink::Configured);
     }
     auto pulse = std::make_unique<PrivatePulse>();
-    std::filesystem::path dir = pulse->Environment().at("HOME");
-    dir /= ".config/pulse";
-    std::filesystem::create_directories(dir);
-    std::ofstream(dir / "client.conf") << "autospawn = no\n";
+    pulse->TurnOffAutospawn();
     return pulse;
 }
 

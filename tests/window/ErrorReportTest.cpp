@@ -4,11 +4,11 @@
 
 #include "app/ErrorReport.h"
 
-#include "WindowTestSupport.h"
 #include "config/Errors.h"
 #include "config/ExceptionGuard.h"
 #include "controls/OEUnitPageControlEx.h"
 #include "controls/PNGExtra.h"
+#include "support/WindowTestSupport.h"
 
 #include <QTest>
 #include <atomic>

@@ -1,8 +1,8 @@
 // TPNGButton with real mouse events: which picture shows in which state, the order of click and
 // release, Check, the disabled caption, and blending over the parent.
 
-#include "WindowTestSupport.h"
 #include "controls/PNGExtra.h"
+#include "support/WindowTestSupport.h"
 
 #include <QApplication>
 #include <QTest>

@@ -3,7 +3,7 @@
 
 #include "controls/Image.h"
 
-#include "WindowTestSupport.h"
+#include "support/WindowTestSupport.h"
 
 #include <QElapsedTimer>
 #include <QTest>

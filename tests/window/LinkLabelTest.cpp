@@ -1,7 +1,7 @@
 // TOEXLabel: a click raises OnClick first and then, with an address, hands it to the browser.
 
-#include "WindowTestSupport.h"
 #include "controls/OEUnitXLabel.h"
+#include "support/WindowTestSupport.h"
 
 #include <QTest>
 #include <gtest/gtest.h>

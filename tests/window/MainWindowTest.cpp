@@ -1,7 +1,6 @@
 // The main window as a container: its control tree, its frame, the private page and progress
 // messages (also sent from another thread), showing, minimising and closing.
 
-#include "WindowTestSupport.h"
 #include "app/ProcessDefaults.h"
 #include "controls/Image.h"
 #include "controls/OEUnitButtonEx.h"
@@ -11,6 +10,7 @@
 #include "controls/PNGExtra.h"
 #include "controls/ReportRows.h"
 #include "controls/VirtualDrawTree.h"
+#include "support/WindowTestSupport.h"
 
 #include <QLabel>
 #include <QTabBar>
@@ -165,7 +165,7 @@ TEST(MainWindow, EngineIsCreatedAndBound) {
     EXPECT_TRUE(static_cast<bool>(t.form->Engine->OnStateChange));
     EXPECT_TRUE(static_cast<bool>(t.form->Engine->OnWorkerError));
     EXPECT_TRUE(t.form->Engine->Idle);
-    for (const auto& icon : t.form->RowIcons) {
+    for (const auto& icon : t.form->Report->RowIcons) {
         ASSERT_NE(icon, nullptr);
         EXPECT_TRUE(icon->Graphic().Empty());
     }

@@ -2,10 +2,10 @@
 // the same executable brings the first one's window back and ends at once; a copy elsewhere
 // runs; a killed instance locks nobody out.
 
-#include "RunningProgram.h"
 #include "platform/InstanceLock.h"
 #include "platform/ProcessLaunch.h"
 #include "support/Command.h"
+#include "support/RunningProgram.h"
 
 #include <chrono>
 #include <csignal>

@@ -2,8 +2,8 @@
 // every phase in order once the first frame is painted, each at or after the one before, with
 // the resident set growing from a plausible size.
 
-#include "RunningProgram.h"
 #include "support/Command.h"
+#include "support/RunningProgram.h"
 
 #include <chrono>
 #include <csignal>

@@ -2,9 +2,9 @@
 // and so none is left when the process is killed; a folder that takes no file (mounted
 // read-only) changes nothing - no box holds the window up.
 
-#include "RunningProgram.h"
 #include "platform/ProcessLaunch.h"
 #include "support/Command.h"
+#include "support/RunningProgram.h"
 
 #include <chrono>
 #include <csignal>

@@ -1,7 +1,6 @@
 // What the window loads when it is made - configuration, pictures, image buttons, version - and
 // how each load fails on its own: a reported error, an empty control, a working window.
 
-#include "WindowTestSupport.h"
 #include "config/OEUnitConfig.h"
 #include "controls/Image.h"
 #include "controls/OEUnitButtonEx.h"
@@ -13,6 +12,7 @@
 #include "platform/testing/ScriptedTempFiles.h"
 #include "platform/testing/ScriptedVersion.h"
 #include "support/Command.h"
+#include "support/WindowTestSupport.h"
 
 #include <QTest>
 #include <filesystem>
@@ -132,7 +132,7 @@ TEST(WindowLoading, NoTemporaryFileStaysWhileTheWindowShows) {
     FormUnderTest t;
     t.Show();
     t.form->ShowPage(kScanningPage);
-    EXPECT_EQ(t.form->RowIcons[0]->Graphic().Width(), 32);
+    EXPECT_EQ(t.form->Report->RowIcons[0]->Graphic().Width(), 32);
     EXPECT_GT(static_cast<platform::testing::ScriptedTempFiles&>(*files).FilesMade(), 0)
         << "the pictures went through temporary files";
     EXPECT_TRUE(std::filesystem::is_empty(temp.Path()));
@@ -163,7 +163,8 @@ TEST(WindowLoading, AFolderThatTakesNoFileChangesNothingTheUserSees) {
         EXPECT_EQ(t.form->OEM_FORM_TAB_0_TTS_0_BTN_0->ImageNorm().Width(), 300);
         EXPECT_EQ(t.form->OEM_FORM_TAB_0_TTS_0_BTN_1->ImageNorm().Width(), 135);
         for (int slot = 0; slot < 4; ++slot) {
-            EXPECT_EQ(t.form->RowIcons[static_cast<std::size_t>(slot)]->Graphic().Width(), 32);
+            EXPECT_EQ(t.form->Report->RowIcons[static_cast<std::size_t>(slot)]->Graphic().Width(),
+                      32);
         }
     }
     ASSERT_FALSE(welcome[0].isNull());

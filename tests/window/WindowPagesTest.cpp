@@ -2,7 +2,6 @@
 // loaded once, the report's heading, the link that fits its text - and a page whose drawn items
 // cannot be drawn, which is reported while the window carries on.
 
-#include "WindowTestSupport.h"
 #include "controls/DUIRenderer.h"
 #include "controls/Image.h"
 #include "controls/OEUnitPageControlEx.h"
@@ -12,6 +11,7 @@
 #include "platform/TempFiles.h"
 #include "platform/testing/ScriptedTempFiles.h"
 #include "support/Command.h"
+#include "support/WindowTestSupport.h"
 
 #include <QFontMetrics>
 #include <gtest/gtest.h>
@@ -79,14 +79,15 @@ TEST(WindowPages, TheReportIconsAreLoadedTheFirstTimeTheScanningPageIsPrepared) 
         std::make_unique<platform::testing::ScriptedTempFiles>(temp.Path()));
     FormUnderTest t;
     t.Show();
-    for (const auto& icon : t.form->RowIcons) {
+    for (const auto& icon : t.form->Report->RowIcons) {
         EXPECT_TRUE(icon->Graphic().Empty());
     }
     t.form->ShowPage(kScanningPage);
     for (int slot = 0; slot < 4; ++slot) {
-        EXPECT_EQ(t.form->RowIcons[static_cast<std::size_t>(slot)]->Graphic().Width(), 32) << slot;
+        EXPECT_EQ(t.form->Report->RowIcons[static_cast<std::size_t>(slot)]->Graphic().Width(), 32)
+            << slot;
     }
-    EXPECT_TRUE(t.form->RowIcons[4]->Graphic().Empty()) << "the fifth slot is never filled";
+    EXPECT_TRUE(t.form->Report->RowIcons[4]->Graphic().Empty()) << "the fifth slot is never filled";
     // The scanning page's own items are texts: another preparation would load only icons.
     auto& scripted = static_cast<platform::testing::ScriptedTempFiles&>(*files);
     const int files1 = scripted.FilesMade();

@@ -1,4 +1,4 @@
-#include "EngineTestSupport.h"
+#include "support/EngineTestSupport.h"
 
 #include "engine/DeviceCheck.h"
 #include "platform/testing/ScriptedTempFiles.h"

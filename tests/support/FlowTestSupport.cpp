@@ -1,4 +1,4 @@
-#include "FlowTestSupport.h"
+#include "support/FlowTestSupport.h"
 
 #include "controls/OEUnitPageControlEx.h"
 #include "controls/PNGExtra.h"

@@ -4,8 +4,8 @@
 // eyes become - xdotool to find windows and click, xprop and xwininfo to ask whose a window is
 // and where, ImageMagick's import to take a screenshot. Everything it starts ends with it.
 
-#include "RunningProgram.h"
 #include "support/Command.h"
+#include "support/RunningProgram.h"
 
 #include <QImage>
 #include <QPoint>

@@ -1,4 +1,4 @@
-#include "ScreenReading.h"
+#include "support/ScreenReading.h"
 
 #include <algorithm>
 #include <cstdlib>

@@ -1,4 +1,4 @@
-#include "RunningProgram.h"
+#include "support/RunningProgram.h"
 
 #include <cerrno>
 #include <csignal>

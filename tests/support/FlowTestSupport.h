@@ -3,9 +3,9 @@
 // platform, its message boxes answered by a script and written down, the engine's
 // notifications and the window's messages logged, and the report's rows read back.
 
-#include "EngineTestSupport.h"
 #include "app/MessageBox.h"
 #include "app/uMain.h"
+#include "support/EngineTestSupport.h"
 
 #include <QWidget>
 #include <atomic>

@@ -1,4 +1,4 @@
-#include "VirtualDesktop.h"
+#include "support/VirtualDesktop.h"
 
 #include "platform/ProcessLaunch.h"
 
