@@ -1,7 +1,7 @@
 #pragma once
 // The Linux mixer backend over ALSA. Device 0 is the sound server's own ALSA control ("pulse",
 // opened by that name) whenever PulseAudio or PipeWire is installed or configured - also while
-// the server is down, when opening it fails as mixerOpen may - provided ALSA's pulse plugin is
+// the server is down, when opening it fails - provided ALSA's pulse plugin is
 // installed, without which no such control can exist. The hardware cards (hw:N) follow. On bare
 // hardware without a server the cards are the only devices.
 //

@@ -36,8 +36,8 @@ TEST_P(CodeOrder, FollowsTheChecksThatCanRun) {
     EXPECT_THAT(log.Codes(), ElementsAreArray(c.codes));
     // The codes after a check carry the engine's own record; the others carry nothing.
     for (const NotificationLog::Note& note : log.Notes()) {
-        const bool afterACheck =
-            note.code == 7 || note.code == 8 || note.code == 9 || note.code == 10 || note.code == 11;
+        const bool afterACheck = note.code == 7 || note.code == 8 || note.code == 9 ||
+                                 note.code == 10 || note.code == 11;
         EXPECT_EQ(note.carriesResult, afterACheck) << "code " << note.code;
         EXPECT_EQ(note.nullPayload, !afterACheck) << "code " << note.code;
         // Idle turns True just before the last notification, and only then.
@@ -134,11 +134,11 @@ TEST(EngineScan, ALineTurnedDownOnOneSideIsLowAndTheRepairSetsBothSides) {
 
 TEST(EngineScan, MissingControlsAndAMissingServiceReadAsTheirMarkers) {
     ScriptedWorld world({.service = false});
-    // Only the destination's volume: no mute there, and the source line has no controls left.
-    world.mixer.Fail(platform::ScriptedMixer::Operation::GetLineControls, MMSYSERR_ERROR,
-                     [&](const platform::ScriptedMixer::Call& call) {
-                         return call.lineId != platform::DestinationLineId(0);
-                     });
+    // The source line's controls cannot be read: they count as missing.
+    world.mixer.Fail(
+        platform::ScriptedMixer::Operation::Read, [&](const platform::ScriptedMixer::Call& call) {
+            return call.controlId == world.sourceVolume || call.controlId == world.sourceMute;
+        });
     NotificationLog log;
     TOEVolumeFixer engine;
     engine.OnStateChange = log.Handler(engine);
