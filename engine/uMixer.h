@@ -42,6 +42,9 @@ public:
 class TMixerControls {
 public:
     explicit TMixerControls(const std::vector<platform::MixerControl>& AItems) : Items(AItems) {}
+    // A copy would still look at the line it was copied from.
+    TMixerControls(const TMixerControls&) = delete;
+    TMixerControls& operator=(const TMixerControls&) = delete;
 
     const platform::MixerControl* Get(int Index) const {
         return Index >= 0 && static_cast<size_t>(Index) < Items.size()
