@@ -25,15 +25,12 @@ struct LineReading {
 };
 
 LineReading ReadLine(TAudioMixer& mixer, int line) {
-    std::int32_t left = -1, right = -1, mute = -1, quietest = -1;
-    bool stereo = false, volumeDisabled = true, muteDisabled = true, muteIsSelect = false;
-    mixer.ReadLineVolume(0, line, left, right, mute, stereo, volumeDisabled, muteDisabled,
-                         muteIsSelect, &quietest);
+    const TLineVolume read = mixer.ReadLineVolume(0, line);
     LineReading reading;
     // A line is as loud as its quietest channel: one side turned down is heard as a fault.
-    reading.Volume = quietest;
-    reading.Muted = mute != 0 ? -1 : 0;
-    reading.HasMute = mute != -1 ? -1 : 0;
+    reading.Volume = read.QuietestVolume;
+    reading.Muted = read.Mute != 0 ? -1 : 0;
+    reading.HasMute = read.Mute != -1 ? -1 : 0;
     return reading;
 }
 

@@ -3,192 +3,84 @@
 #include "threading/MessageWindow.h"
 
 #include <algorithm>
-#include <cstring>
+#include <optional>
 
 namespace {
 
-HMIXEROBJ Object(HMIXER handle) {
-    return reinterpret_cast<HMIXEROBJ>(handle);
+using platform::MixerControl;
+using platform::MixerLine;
+
+// Product names are cut to the 31 characters the device capability record holds.
+constexpr size_t kProductNameChars = 31;
+
+platform::MixerBackend& Backend() {
+    return platform::MixerBackendSlot().Get();
 }
 
-bool Has(DWORD flags, DWORD flag) {
-    return (flags & flag) != 0;
+// A read that answers with fewer values than the control holds counts as failed.
+bool ReadValues(HMIXER handle, const MixerControl& control, const MixerLine& line,
+                std::vector<std::int32_t>& values) {
+    return Backend().Read(handle, control.id, values) &&
+           values.size() == control.ValueCount(line.channels) && !values.empty();
 }
 
-// More entries than any real multiplexer has; a control claiming more is not read.
-constexpr DWORD kMaxDetailEntries = 4096;
-
-// The shape of a details request for a control on a line: one channel for a uniform control,
-// else the line's; the item count for a multiple-item control, else none.
-struct DetailsShape {
-    DWORD channels = 0;
-    DWORD items = 0;
-    bool Usable() const {
-        return channels != 0 &&
-               static_cast<std::uint64_t>(channels) * (items == 0 ? 1 : items) <= kMaxDetailEntries;
-    }
-    size_t Entries() const { return static_cast<size_t>(channels) * (items == 0 ? 1 : items); }
+// What a read or write addresses: the destination (whose source list may stand for a source's
+// mute), the source line when one was asked for, and the line whose own controls count - null
+// when the source asked for is missing. Nothing when the destination is missing.
+struct LineChoice {
+    const MixerLine* destination = nullptr;
+    const MixerLine* source = nullptr; // null for the destination line itself
+    const MixerLine* line = nullptr;
 };
 
-DetailsShape ShapeOf(const MIXERCONTROLA& control, const MIXERLINEA& line, bool withItems) {
-    DetailsShape shape;
-    shape.channels = Has(control.fdwControl, MIXERCONTROL_CONTROLF_UNIFORM) ? 1 : line.cChannels;
-    shape.items = withItems && Has(control.fdwControl, MIXERCONTROL_CONTROLF_MULTIPLE)
-                      ? control.cMultipleItems
-                      : 0;
-    return shape;
-}
-
-MIXERCONTROLDETAILS Details(const MIXERCONTROLA& control, const DetailsShape& shape,
-                            DWORD detailSize, void* buffer) {
-    MIXERCONTROLDETAILS details;
-    std::memset(&details, 0, sizeof details);
-    details.cbStruct = sizeof(MIXERCONTROLDETAILS);
-    details.dwControlID = control.dwControlID;
-    details.cChannels = shape.channels;
-    details.cMultipleItems = shape.items;
-    details.cbDetails = detailSize;
-    details.paDetails = buffer;
-    return details;
-}
-
-bool ReadValues(HMIXER handle, const MIXERCONTROLA& control, const DetailsShape& shape,
-                std::vector<std::int32_t>& values) {
-    values.assign(shape.Entries(), 0);
-    MIXERCONTROLDETAILS details = Details(control, shape, sizeof(std::int32_t), values.data());
-    return mixerGetControlDetailsA(Object(handle), &details, MIXER_GETCONTROLDETAILSF_VALUE) ==
-           MMSYSERR_NOERROR;
-}
-
-bool WriteValues(HMIXER handle, const MIXERCONTROLA& control, const DetailsShape& shape,
-                 std::vector<std::int32_t>& values) {
-    MIXERCONTROLDETAILS details = Details(control, shape, sizeof(std::int32_t), values.data());
-    return mixerSetControlDetails(Object(handle), &details, MIXER_SETCONTROLDETAILSF_VALUE) ==
-           MMSYSERR_NOERROR;
-}
-
-// Position of the source line among a multiplexer's entries, or -1. The entries are searched
-// from (channels - 1) in steps of the channel count while below the item count.
-int FindListEntry(HMIXER handle, const MIXERCONTROLA& control, const DetailsShape& shape,
-                  DWORD sourceLineId) {
-    std::vector<MIXERCONTROLDETAILS_LISTTEXTA> texts(shape.Entries());
-    MIXERCONTROLDETAILS details =
-        Details(control, shape, sizeof(MIXERCONTROLDETAILS_LISTTEXTA), texts.data());
-    if (mixerGetControlDetailsA(Object(handle), &details, MIXER_GETCONTROLDETAILSF_LISTTEXT) !=
-        MMSYSERR_NOERROR) {
-        return -1;
+std::optional<LineChoice> ChooseLine(const TMixerDestinations* destinations, int destination,
+                                     int line) {
+    TMixerDestination* target = destinations != nullptr ? destinations->Get(destination) : nullptr;
+    if (target == nullptr) {
+        return std::nullopt;
     }
-    for (DWORD i = shape.channels - 1; i < shape.items; i += shape.channels) {
-        if (texts[i].dwParam1 == sourceLineId) {
-            return static_cast<int>(i);
-        }
+    LineChoice choice;
+    choice.destination = &target->Line;
+    if (line == -1) {
+        choice.line = &target->Line;
+    } else if (TMixerConnection* connection = target->Connections->Get(line)) {
+        choice.source = &connection->Line;
+        choice.line = &connection->Line;
     }
-    return -1;
+    return choice;
+}
+
+const std::vector<MixerControl>& NoControls() {
+    static const std::vector<MixerControl> none;
+    return none;
+}
+
+// The entry of a source in a source list, or -1.
+int ListEntry(const MixerControl& list, DWORD sourceLineId) {
+    auto found = std::find(list.sourceLineIds.begin(), list.sourceLineIds.end(), sourceLineId);
+    return found != list.sourceLineIds.end() ? static_cast<int>(found - list.sourceLineIds.begin())
+                                             : -1;
 }
 
 } // namespace
 
-// ---- TPointerList
-
-TPointerList::~TPointerList() {
-    Clear();
-}
-
-int TPointerList::Add(void* Item) {
-    List.push_back(Item);
-    return static_cast<int>(List.size() - 1);
-}
-
-void* TPointerList::Get(int Index) const {
-    if (Index < 0 || static_cast<size_t>(Index) >= List.size()) {
-        return nullptr;
-    }
-    return List[static_cast<size_t>(Index)];
-}
-
-void TPointerList::Clear() {
-    if (OnFreeItem) {
-        for (void* item : List) {
-            OnFreeItem(this, item);
-        }
-    }
-    List.clear();
-}
-
-// ---- TMixerControls
-
-TMixerControls::TMixerControls(HMIXER Handle, const MIXERLINEA& Line) {
-    DWORD count = Line.cControls;
-    if (count == 0 || count > kMaxDetailEntries) {
-        return;
-    }
-    Block = std::make_unique<MIXERCONTROLA[]>(count);
-    MIXERLINECONTROLSA request;
-    std::memset(&request, 0, sizeof request);
-    request.cbStruct = sizeof(MIXERLINECONTROLSA);
-    request.dwLineID = Line.dwLineID;
-    request.cControls = count;
-    request.cbmxctrl = sizeof(MIXERCONTROLA);
-    request.pamxctrl = Block.get();
-    if (mixerGetLineControlsA(Object(Handle), &request, MIXER_GETLINECONTROLSF_ALL) !=
-        MMSYSERR_NOERROR) {
-        return;
-    }
-    for (DWORD i = 0; i < count; ++i) {
-        Items.Add(&Block[i]);
-    }
-}
-
-TMixerControls::~TMixerControls() {
-    Items.Clear();
-}
-
 // ---- lines
 
-TMixerConnection::TMixerConnection(TAudioMixer* AMixer, const MIXERLINEA& ALine)
-    : Mixer(AMixer), Line(ALine),
-      Controls(std::make_unique<TMixerControls>(AMixer->Handle(), ALine)) {}
-
-TMixerConnections::TMixerConnections(TAudioMixer* AMixer, const MIXERLINEA& Destination)
+TMixerConnections::TMixerConnections(TAudioMixer* AMixer, std::vector<MixerLine> Sources)
     : Mixer(AMixer) {
-    Items.OnFreeItem = [](TPointerList*, void* item) {
-        delete static_cast<TMixerConnection*>(item);
-    };
-    for (DWORD source = 0; source < Destination.cConnections; ++source) {
-        MIXERLINEA line;
-        std::memset(&line, 0, sizeof line);
-        line.cbStruct = sizeof(MIXERLINEA);
-        line.dwDestination = Destination.dwDestination;
-        line.dwSource = source;
-        if (mixerGetLineInfoA(Object(AMixer->Handle()), &line, MIXER_GETLINEINFOF_SOURCE) ==
-            MMSYSERR_NOERROR) {
-            auto connection = std::make_unique<TMixerConnection>(AMixer, line);
-            Items.Add(connection.release());
-        }
+    for (auto& source : Sources) {
+        Items.push_back(std::make_unique<TMixerConnection>(AMixer, std::move(source)));
     }
 }
 
-TMixerDestination::TMixerDestination(TAudioMixer* AMixer, const MIXERLINEA& ALine)
-    : Mixer(AMixer), Line(ALine), Connections(std::make_unique<TMixerConnections>(AMixer, ALine)),
-      Controls(std::make_unique<TMixerControls>(AMixer->Handle(), ALine)) {}
+TMixerDestination::TMixerDestination(TAudioMixer* AMixer, platform::MixerDestination ALine)
+    : Mixer(AMixer), Line(std::move(ALine.line)),
+      Connections(std::make_unique<TMixerConnections>(AMixer, std::move(ALine.sources))) {}
 
-TMixerDestinations::TMixerDestinations(TAudioMixer* AMixer) {
-    Items.OnFreeItem = [](TPointerList*, void* item) {
-        delete static_cast<TMixerDestination*>(item);
-    };
-    if (AMixer == nullptr) {
-        return;
-    }
-    for (std::int32_t index = 0; index < AMixer->NumberOfLine(); ++index) {
-        MIXERLINEA line;
-        std::memset(&line, 0, sizeof line);
-        line.cbStruct = sizeof(MIXERLINEA);
-        line.dwDestination = static_cast<DWORD>(index);
-        if (mixerGetLineInfoA(Object(AMixer->Handle()), &line, MIXER_GETLINEINFOF_DESTINATION) ==
-            MMSYSERR_NOERROR) {
-            auto destination = std::make_unique<TMixerDestination>(AMixer, line);
-            Items.Add(destination.release());
-        }
+TMixerDestinations::TMixerDestinations(TAudioMixer* AMixer,
+                                       std::vector<platform::MixerDestination> Lines) {
+    for (auto& line : Lines) {
+        Items.push_back(std::make_unique<TMixerDestination>(AMixer, std::move(line)));
     }
 }
 
@@ -197,10 +89,11 @@ TMixerDestinations::TMixerDestinations(TAudioMixer* AMixer) {
 TAudioMixer::TAudioMixer()
     : FCallbackWindow(std::make_unique<platform::MessageWindow>(
           [this](UINT msg, WPARAM w, LPARAM l) { return WindowProc(msg, w, l); })) {
-    FMixerCount = static_cast<std::int32_t>(mixerGetNumDevs());
+    FMixerCount = static_cast<std::int32_t>(Backend().DeviceCount());
     FMixerId = -1;
     if (FMixerCount == 0) {
-        FDestinations = std::make_unique<TMixerDestinations>(nullptr);
+        FDestinations =
+            std::make_unique<TMixerDestinations>(this, std::vector<platform::MixerDestination>{});
     } else {
         SetMixerId(0);
     }
@@ -224,231 +117,147 @@ void TAudioMixer::SetMixerId(std::int32_t Id) {
 }
 
 void TAudioMixer::Open(std::int32_t Id) {
-    auto window = reinterpret_cast<DWORD_PTR>(FCallbackWindow->Handle());
-    auto device = static_cast<UINT>(Id);
-    MMRESULT result = mixerOpen(&FHandle, device, window, 0, CALLBACK_WINDOW);
-    if (result != MMSYSERR_NOERROR) {
-        result = mixerOpen(&FHandle, device, window, 0, CALLBACK_WINDOW);
-    }
-    if (result != MMSYSERR_NOERROR) {
-        // Without notifications: both events then stay silent.
-        result = mixerOpen(&FHandle, device, 0, 0, CALLBACK_NULL);
-    }
-    if (result != MMSYSERR_NOERROR) {
+    auto& backend = Backend();
+    auto id = static_cast<UINT>(Id);
+    platform::MixerDevice device;
+    // Twice with notifications, then without: both events then stay silent.
+    bool open = backend.Open(id, FCallbackWindow->Handle(), FHandle, device) ||
+                backend.Open(id, FCallbackWindow->Handle(), FHandle, device) ||
+                backend.Open(id, nullptr, FHandle, device);
+    if (!open) {
         FMixerId = -1;
-        FDestinations = std::make_unique<TMixerDestinations>(nullptr);
+        FDestinations =
+            std::make_unique<TMixerDestinations>(this, std::vector<platform::MixerDestination>{});
         return;
     }
     FMixerId = Id;
-
-    // A failed capability query leaves the capabilities empty: no lines, maker id 0.
-    std::memset(&FCaps, 0, sizeof FCaps);
-    mixerGetDevCapsA(device, &FCaps, sizeof(MIXERCAPSA));
-    FManufacturer = FCaps.wMid == MM_MICROSOFT ? std::string("Microsoft")
-                                               : std::to_string(FCaps.wMid) + " = Unknown";
-    FDriverVersion = FCaps.vDriverVersion;
-    FProductId = FCaps.wPid;
-    FProductName.assign(FCaps.szPname, strnlen(FCaps.szPname, sizeof FCaps.szPname));
-    FNumberOfLine = static_cast<std::int32_t>(FCaps.cDestinations);
-    FDestinations = std::make_unique<TMixerDestinations>(this);
+    FManufacturer = device.manufacturerId == MM_MICROSOFT
+                        ? std::string("Microsoft")
+                        : std::to_string(device.manufacturerId) + " = Unknown";
+    FDriverVersion = device.driverVersion;
+    FProductId = device.productId;
+    FProductName = device.productName.substr(0, kProductNameChars);
+    FNumberOfLine = static_cast<std::int32_t>(device.destinations.size());
+    FDestinations = std::make_unique<TMixerDestinations>(this, std::move(device.destinations));
 }
 
 void TAudioMixer::Close() {
     if (FMixerId >= 0) {
-        mixerClose(FHandle);
+        Backend().Close(FHandle);
         FMixerId = -1;
     }
     FDestinations.reset();
 }
 
 LRESULT TAudioMixer::WindowProc(UINT Msg, WPARAM wParam, LPARAM lParam) {
-    switch (Msg) {
-    case MM_MIXM_LINE_CHANGE:
-        if (OnLineChange) {
-            OnLineChange(this, static_cast<std::int32_t>(wParam),
-                         static_cast<std::int32_t>(lParam));
-        }
-        return 0;
-    case MM_MIXM_CONTROL_CHANGE:
-        if (OnControlChange) {
-            OnControlChange(this, static_cast<std::int32_t>(wParam),
-                            static_cast<std::int32_t>(lParam));
-        }
-        return 0;
-    default:
+    const TMixerChange* event = Msg == MM_MIXM_LINE_CHANGE      ? &OnLineChange
+                                : Msg == MM_MIXM_CONTROL_CHANGE ? &OnControlChange
+                                                                : nullptr;
+    if (event == nullptr) {
         return DefWindowProcA(FCallbackWindow->Handle(), Msg, wParam, lParam);
     }
+    if (*event) {
+        (*event)(this, static_cast<std::int32_t>(wParam), static_cast<std::int32_t>(lParam));
+    }
+    return 0;
 }
 
-bool TAudioMixer::ReadLineVolume(int destination, int line, std::int32_t& LeftVolume,
-                                 std::int32_t& RightVolume, std::int32_t& Mute, bool& Stereo,
-                                 bool& VolumeDisabled, bool& MuteDisabled, bool& MuteIsSelect,
-                                 std::int32_t* QuietestVolume) {
-    if (!FDestinations) {
-        return false;
+TLineVolume TAudioMixer::ReadLineVolume(int destination, int line) {
+    TLineVolume result;
+    std::optional<LineChoice> choice = ChooseLine(FDestinations.get(), destination, line);
+    if (!choice) {
+        return result;
     }
-    std::int32_t unused = -1;
-    std::int32_t& quietest = QuietestVolume != nullptr ? *QuietestVolume : unused;
-    quietest = -1;
-    MuteIsSelect = false;
-    MuteDisabled = true;
-    VolumeDisabled = true;
-    Stereo = false;
-    LeftVolume = -1;
-    RightVolume = -1;
-    Mute = -1;
-
-    TMixerDestination* target = FDestinations->Get(destination);
-    if (target == nullptr) {
-        return false;
-    }
-    TMixerConnection* source = line != -1 ? target->Connections->Get(line) : nullptr;
+    result.Found = true;
 
     // On a destination with a source list, a source's "mute" is whether it is selected.
-    if (line != -1 && source != nullptr) {
-        for (int i = 0; i < target->Controls->Count() && Mute == -1; ++i) {
-            MIXERCONTROLA* control = target->Controls->Get(i);
-            if (control == nullptr || control->dwControlType != MIXERCONTROL_CONTROLTYPE_MUX) {
-                continue;
-            }
-            DetailsShape shape = ShapeOf(*control, target->Line, true);
-            std::vector<std::int32_t> values;
-            if (!shape.Usable() || !ReadValues(FHandle, *control, shape, values)) {
-                continue;
-            }
-            int entry = FindListEntry(FHandle, *control, shape, source->Line.dwLineID);
-            if (entry >= 0) {
-                Mute = values[static_cast<size_t>(entry)];
-                MuteDisabled = Has(control->fdwControl, MIXERCONTROL_CONTROLF_DISABLED);
-                MuteIsSelect = true;
-            }
-        }
-    }
-
-    const MIXERLINEA* lineRecord = nullptr;
-    TMixerControls* controls = nullptr;
-    if (line == -1) {
-        lineRecord = &target->Line;
-        controls = target->Controls.get();
-    } else if (source != nullptr) {
-        lineRecord = &source->Line;
-        controls = source->Controls.get();
-    } else {
-        return true;
-    }
-
-    for (int i = 0; i < controls->Count() && (LeftVolume == -1 || Mute == -1); ++i) {
-        MIXERCONTROLA* control = controls->Get(i);
-        if (control == nullptr || Has(control->fdwControl, MIXERCONTROL_CONTROLF_MULTIPLE)) {
-            continue;
-        }
-        bool isVolume = control->dwControlType == MIXERCONTROL_CONTROLTYPE_VOLUME;
-        bool isMute = control->dwControlType == MIXERCONTROL_CONTROLTYPE_MUTE;
-        if (!(isVolume && LeftVolume == -1) && !(isMute && Mute == -1)) {
-            continue;
-        }
-        DetailsShape shape = ShapeOf(*control, *lineRecord, false);
+    const auto& lists = choice->source != nullptr ? choice->destination->controls : NoControls();
+    for (const MixerControl& list : lists) {
         std::vector<std::int32_t> values;
-        if (!shape.Usable() || !ReadValues(FHandle, *control, shape, values)) {
+        int entry = ListEntry(list, choice->source->lineId);
+        if (list.type != MixerControl::Type::SourceList || entry < 0 ||
+            !ReadValues(FHandle, list, *choice->destination, values)) {
             continue;
         }
-        bool disabled = Has(control->fdwControl, MIXERCONTROL_CONTROLF_DISABLED);
+        result.Mute = values[static_cast<size_t>(entry)];
+        result.MuteDisabled = list.disabled;
+        result.MuteIsSelect = true;
+        break;
+    }
+    if (choice->line == nullptr) {
+        return result;
+    }
+
+    bool volumeRead = false;
+    for (const MixerControl& control : choice->line->controls) {
+        bool isVolume = control.type == MixerControl::Type::Volume && !volumeRead;
+        bool isMute = control.type == MixerControl::Type::Mute && result.Mute == -1;
+        std::vector<std::int32_t> values;
+        if ((!isVolume && !isMute) || !ReadValues(FHandle, control, *choice->line, values)) {
+            continue;
+        }
         if (isVolume) {
-            VolumeDisabled = disabled;
-            LeftVolume = values[0];
-            if (shape.channels < 2) {
-                RightVolume = values[0];
-            } else {
-                RightVolume = values[1];
-                Stereo = true;
-            }
-            quietest = *std::min_element(values.begin(), values.end());
+            volumeRead = true;
+            result.VolumeDisabled = control.disabled;
+            result.LeftVolume = values[0];
+            result.RightVolume = values.size() < 2 ? values[0] : values[1];
+            result.Stereo = values.size() >= 2;
+            result.QuietestVolume = *std::min_element(values.begin(), values.end());
         } else {
-            MuteDisabled = disabled;
-            const bool anyMuted =
-                std::any_of(values.begin(), values.end(), [](std::int32_t v) { return v != 0; });
-            Mute = anyMuted ? 1 : 0;
+            result.MuteDisabled = control.disabled;
+            result.Mute =
+                std::any_of(values.begin(), values.end(), [](std::int32_t v) { return v != 0; })
+                    ? 1
+                    : 0;
         }
     }
-    return true;
+    return result;
 }
 
 bool TAudioMixer::WriteLineVolume(int destination, int line, std::int32_t LeftVolume,
                                   std::int32_t RightVolume, std::int32_t Mute) {
-    if (!FDestinations) {
+    std::optional<LineChoice> choice = ChooseLine(FDestinations.get(), destination, line);
+    if (!choice) {
         return false;
     }
-    TMixerDestination* target = FDestinations->Get(destination);
-    if (target == nullptr) {
-        return false;
-    }
-    TMixerConnection* source = line != -1 ? target->Connections->Get(line) : nullptr;
-
     bool volumeDone = LeftVolume == -1;
     bool muteDone = Mute == -1;
 
     // With a source list, unmuting a source selects it alone and muting it selects none.
-    if (Mute != -1 && line != -1 && source != nullptr) {
-        for (int i = 0; i < target->Controls->Count(); ++i) {
-            MIXERCONTROLA* control = target->Controls->Get(i);
-            if (control == nullptr || control->dwControlType != MIXERCONTROL_CONTROLTYPE_MUX) {
-                continue;
-            }
-            muteDone = true;
-            DetailsShape shape = ShapeOf(*control, target->Line, true);
-            if (!shape.Usable()) {
-                break;
-            }
-            std::vector<std::int32_t> values;
-            ReadValues(FHandle, *control, shape, values);
-            for (DWORD item = 0; item < shape.items && item < values.size(); ++item) {
-                values[item] = 0;
-            }
-            int entry = FindListEntry(FHandle, *control, shape, source->Line.dwLineID);
-            if (entry >= 0) {
-                values[static_cast<size_t>(entry)] = Mute;
-                WriteValues(FHandle, *control, shape, values);
-            }
-            break;
+    const auto& destinationControls = choice->destination->controls;
+    auto list = std::find_if(
+        destinationControls.begin(), destinationControls.end(),
+        [](const MixerControl& control) { return control.type == MixerControl::Type::SourceList; });
+    if (!muteDone && choice->source != nullptr && list != destinationControls.end()) {
+        muteDone = true;
+        int entry = ListEntry(*list, choice->source->lineId);
+        if (entry >= 0) {
+            std::vector<std::int32_t> values(list->ValueCount(choice->destination->channels), 0);
+            values[static_cast<size_t>(entry)] = Mute;
+            Backend().Write(FHandle, list->id, values);
         }
     }
-
-    const MIXERLINEA* lineRecord = nullptr;
-    TMixerControls* controls = nullptr;
-    if (line == -1) {
-        lineRecord = &target->Line;
-        controls = target->Controls.get();
-    } else if (source != nullptr) {
-        lineRecord = &source->Line;
-        controls = source->Controls.get();
-    } else {
+    if (choice->line == nullptr) {
         return true;
     }
 
-    for (int i = 0; i < controls->Count() && (!volumeDone || !muteDone); ++i) {
-        MIXERCONTROLA* control = controls->Get(i);
-        if (control == nullptr || Has(control->fdwControl, MIXERCONTROL_CONTROLF_MULTIPLE)) {
-            continue;
-        }
-        DetailsShape shape = ShapeOf(*control, *lineRecord, false);
-        if (!shape.Usable()) {
-            continue;
-        }
-        std::vector<std::int32_t> values(shape.Entries(), 0);
-        if (control->dwControlType == MIXERCONTROL_CONTROLTYPE_VOLUME && !volumeDone) {
+    for (const MixerControl& control : choice->line->controls) {
+        std::vector<std::int32_t> values(control.ValueCount(choice->line->channels), 0);
+        if (control.type == MixerControl::Type::Volume && !volumeDone) {
+            // Even channels (front left, rear left, side left) take the left volume.
             const std::int32_t right = RightVolume != -1 ? RightVolume : LeftVolume;
             for (size_t channel = 0; channel < values.size(); ++channel) {
                 values[channel] = channel % 2 == 0 ? LeftVolume : right;
             }
             volumeDone = true;
-            WriteValues(FHandle, *control, shape, values);
-        } else if (control->dwControlType == MIXERCONTROL_CONTROLTYPE_MUTE && !muteDone) {
-            for (auto& value : values) {
-                value = Mute;
-            }
+        } else if (control.type == MixerControl::Type::Mute && !muteDone) {
+            std::fill(values.begin(), values.end(), Mute);
             muteDone = true;
-            WriteValues(FHandle, *control, shape, values);
+        } else {
+            continue;
         }
+        // Write results are not checked: the next read shows what the device took.
+        Backend().Write(FHandle, control.id, values);
     }
     return true;
 }

@@ -1,9 +1,9 @@
 #pragma once
-// The audio mixer as a small object model over the winmm mixer operations: one open mixer
-// device (TAudioMixer), its destination lines (TMixerDestinations, TMixerDestination), the source
-// lines of each destination (TMixerConnections, TMixerConnection) and the controls of each line
-// (TMixerControls); plus one operation that reads and one that writes the volume and mute state
-// of a line.
+// The audio mixer as a small object model over the mixer backend: one open mixer device
+// (TAudioMixer), its destination lines (TMixerDestinations, TMixerDestination), the source lines
+// of each destination (TMixerConnections, TMixerConnection) and the controls of each line
+// (TMixerControls), each holding the backend's own line model; plus one operation that reads and
+// one that writes the volume and mute state of a line.
 //
 // Threads: a TAudioMixer is created on a thread with a Qt event loop (the window's); its
 // callback window lives there, so OnLineChange and OnControlChange are raised there, also when
@@ -16,6 +16,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace platform {
@@ -24,87 +25,87 @@ class MessageWindow;
 
 class TAudioMixer;
 
-// An ordered list of untyped pointers; owns its items only when OnFreeItem is set.
-class TPointerList {
+// The lines of a collection, owned, in the order the device lists them.
+template <class T> class TOwnedList {
 public:
-    using TFreeItem = std::function<void(TPointerList* Owner, void* Item)>;
+    T* Get(int Index) const { // null when Index is not a position in the list
+        return Index >= 0 && static_cast<size_t>(Index) < Items.size()
+                   ? Items[static_cast<size_t>(Index)].get()
+                   : nullptr;
+    }
+    int Count() const { return static_cast<int>(Items.size()); }
 
-    TPointerList() = default;
-    ~TPointerList();
-    TPointerList(const TPointerList&) = delete;
-    TPointerList& operator=(const TPointerList&) = delete;
-
-    int Add(void* Item);
-    void* Get(int Index) const; // null when Index is not a position in the list
-    int Count() const { return static_cast<int>(List.size()); }
-    void Clear(); // OnFreeItem for every item in order, then empty
-
-    TFreeItem OnFreeItem;
-    std::vector<void*> List;
+    std::vector<std::unique_ptr<T>> Items;
 };
 
-// The controls of one line, as the platform reports them.
+// The controls of one line, as the device reports them.
 class TMixerControls {
 public:
-    TMixerControls(HMIXER Handle, const MIXERLINEA& Line);
-    ~TMixerControls();
+    explicit TMixerControls(const std::vector<platform::MixerControl>& AItems) : Items(AItems) {}
+    // A copy would still look at the line it was copied from.
     TMixerControls(const TMixerControls&) = delete;
     TMixerControls& operator=(const TMixerControls&) = delete;
 
-    MIXERCONTROLA* Get(int Index) const { return static_cast<MIXERCONTROLA*>(Items.Get(Index)); }
-    int Count() const { return Items.Count(); }
+    const platform::MixerControl* Get(int Index) const {
+        return Index >= 0 && static_cast<size_t>(Index) < Items.size()
+                   ? &Items[static_cast<size_t>(Index)]
+                   : nullptr;
+    }
+    int Count() const { return static_cast<int>(Items.size()); }
 
-    std::unique_ptr<MIXERCONTROLA[]> Block;
-    TPointerList Items; // into Block
+    const std::vector<platform::MixerControl>& Items; // the line's own
 };
 
 // One source line of a destination.
 class TMixerConnection {
 public:
-    TMixerConnection(TAudioMixer* AMixer, const MIXERLINEA& ALine);
+    TMixerConnection(TAudioMixer* AMixer, platform::MixerLine ALine)
+        : Mixer(AMixer), Line(std::move(ALine)) {}
 
     TAudioMixer* Mixer; // not owned
-    MIXERLINEA Line;
-    std::unique_ptr<TMixerControls> Controls;
+    const platform::MixerLine Line;
+    const TMixerControls Controls{Line.controls};
 };
 
-// The source lines of one destination; a source whose query fails is left out.
-class TMixerConnections {
+// The source lines of one destination.
+class TMixerConnections : public TOwnedList<TMixerConnection> {
 public:
-    TMixerConnections(TAudioMixer* AMixer, const MIXERLINEA& Destination);
-
-    TMixerConnection* Get(int Index) const {
-        return static_cast<TMixerConnection*>(Items.Get(Index));
-    }
-    int Count() const { return Items.Count(); }
+    TMixerConnections(TAudioMixer* AMixer, std::vector<platform::MixerLine> Sources);
 
     TAudioMixer* Mixer; // not owned
-    TPointerList Items;
 };
 
 // One destination line with its own controls and its source lines.
 class TMixerDestination {
 public:
-    TMixerDestination(TAudioMixer* AMixer, const MIXERLINEA& ALine);
+    TMixerDestination(TAudioMixer* AMixer, platform::MixerDestination ALine);
 
     TAudioMixer* Mixer; // not owned
-    MIXERLINEA Line;
-    // Declared in this order: built sources first, destroyed controls first.
+    const platform::MixerLine Line;
+    const TMixerControls Controls{Line.controls};
     std::unique_ptr<TMixerConnections> Connections;
-    std::unique_ptr<TMixerControls> Controls;
 };
 
-// The destination lines of the open mixer; empty when built without one.
-class TMixerDestinations {
+// The destination lines of the open mixer; empty when none is open.
+class TMixerDestinations : public TOwnedList<TMixerDestination> {
 public:
-    explicit TMixerDestinations(TAudioMixer* AMixer);
+    TMixerDestinations(TAudioMixer* AMixer, std::vector<platform::MixerDestination> Lines);
+};
 
-    TMixerDestination* Get(int Index) const {
-        return static_cast<TMixerDestination*>(Items.Get(Index));
-    }
-    int Count() const { return Items.Count(); }
-
-    TPointerList Items;
+// What ReadLineVolume found on a line. Missing controls read as -1; a flag whose control is
+// missing reads as disabled (volume, mute) or not a selection.
+struct TLineVolume {
+    bool Found = false; // false when no mixer is open or the destination is missing
+    std::int32_t LeftVolume = -1;
+    std::int32_t RightVolume = -1;
+    // The lowest volume of all the line's channels: a line turned down on one side only is
+    // still turned down.
+    std::int32_t QuietestVolume = -1;
+    std::int32_t Mute = -1; // 1 when any channel is muted
+    bool Stereo = false;
+    bool VolumeDisabled = true;
+    bool MuteDisabled = true;
+    bool MuteIsSelect = false; // Mute is whether the source is selected in its destination's list
 };
 
 // Raised with the mixer, the handle the platform reported and the line or control id.
@@ -132,17 +133,11 @@ public:
     std::int32_t MixerCount() const { return FMixerCount; }
     TMixerDestinations* Destinations() const { return FDestinations.get(); }
     HMIXER Handle() const { return FHandle; }
-    const MIXERCAPSA& Caps() const { return FCaps; }
     HWND CallbackWindow() const;
 
     // destination: a position in Destinations; line: -1 for the destination line itself or a
-    // position in its Connections. Missing controls read as -1. Mute is 1 when any channel is
-    // muted. QuietestVolume, when given, receives the lowest volume of all the line's channels
-    // (a line turned down on one side only is still turned down), -1 without a volume control.
-    bool ReadLineVolume(int destination, int line, std::int32_t& LeftVolume,
-                        std::int32_t& RightVolume, std::int32_t& Mute, bool& Stereo,
-                        bool& VolumeDisabled, bool& MuteDisabled, bool& MuteIsSelect,
-                        std::int32_t* QuietestVolume = nullptr);
+    // position in its Connections. A missing source line is found, with every number -1.
+    TLineVolume ReadLineVolume(int destination, int line);
     // -1 as LeftVolume leaves the volume alone, -1 as RightVolume means LeftVolume, -1 as Mute
     // leaves the mute state alone. Every channel is set: on a line with more than two, the
     // even ones (front left, rear left, side left) take LeftVolume and the odd ones RightVolume.
@@ -162,7 +157,6 @@ private:
     std::int32_t FMixerCount = 0;
     HMIXER FHandle = nullptr;
     std::int32_t FMixerId = -1;
-    MIXERCAPSA FCaps{};
     DWORD FDriverVersion = 0;
     std::string FManufacturer;
     WORD FProductId = 0;

@@ -66,17 +66,14 @@ private:
         if (binding == nullptr) {
             return; // an element no line shows
         }
-        auto where = FindControl(shared_->layout->device, binding->controlId);
         std::lock_guard lock(shared_->mutex);
         if (shared_->stopped || shared_->generation != generation_) {
             return;
         }
         auto wParam = reinterpret_cast<WPARAM>(shared_->handle);
         if (event.added || event.removed) {
-            if (where) {
-                MessageWindow::Post(shared_->window, MM_MIXM_LINE_CHANGE, wParam,
-                                    static_cast<LPARAM>(where->line->lineId));
-            }
+            MessageWindow::Post(shared_->window, MM_MIXM_LINE_CHANGE, wParam,
+                                static_cast<LPARAM>(binding->lineId));
         } else if (event.changed) {
             MessageWindow::Post(shared_->window, MM_MIXM_CONTROL_CHANGE, wParam,
                                 static_cast<LPARAM>(binding->controlId));

@@ -221,8 +221,8 @@ void ReloadAlsaConfiguration() {
     snd_config_update_free_global();
 }
 
-MMVERSION AlsaLibraryVersion() {
-    return static_cast<MMVERSION>(((SND_LIB_MAJOR & 0xFF) << 8) | (SND_LIB_MINOR & 0xFF));
+DWORD AlsaLibraryVersion() {
+    return static_cast<DWORD>(((SND_LIB_MAJOR & 0xFF) << 8) | (SND_LIB_MINOR & 0xFF));
 }
 
 bool AlsaPulsePluginInstalled() {

@@ -47,8 +47,8 @@ private:
 // Forgets the ALSA configuration read so far, so the next open reads it afresh.
 void ReloadAlsaConfiguration();
 
-// The ALSA library's version as a winmm driver version (major.minor).
-MMVERSION AlsaLibraryVersion();
+// The ALSA library's version as a driver version (major.minor in the high and low byte).
+DWORD AlsaLibraryVersion();
 
 // ALSA's control plugin for PulseAudio-protocol servers is installed beside the ALSA library, so
 // a control named "pulse" can exist at all. Looks at files only; never blocks.

@@ -1,7 +1,5 @@
 #include "platform/AlsaMixerLayout.h"
 
-#include "platform/MixerVolumeScale.h"
-
 #include <algorithm>
 #include <optional>
 
@@ -66,35 +64,31 @@ std::string LineName(const PlaybackElement& element) {
     return element.index == 0 ? element.base : element.base + " " + std::to_string(element.index);
 }
 
+constexpr DWORD kFullScale = 65535;
+
+// Line ids: a destination is 0xFFFF0000 + its index, a source its index in the high word and its
+// destination's in the low word.
+constexpr DWORD DestinationLineId(DWORD destination) {
+    return 0xFFFF0000u + destination;
+}
+constexpr DWORD SourceLineId(DWORD destination, DWORD source) {
+    return (source << 16) | destination;
+}
+
 class LayoutBuilder {
 public:
     explicit LayoutBuilder(AlsaMixerLayout& layout) : layout_(layout) {}
 
-    MixerLineDescription Line(const PlaybackElement& element, DWORD lineId, DWORD destination,
-                              DWORD source, bool isSource) {
-        MixerLineDescription line;
+    MixerLine Line(const PlaybackElement& element, DWORD lineId) {
+        MixerLine line;
         line.lineId = lineId;
-        line.destination = destination;
-        line.source = source;
-        line.flags = MIXERLINE_LINEF_ACTIVE | (isSource ? MIXERLINE_LINEF_SOURCE : 0);
-        bool pcm = element.base == "PCM";
-        if (!isSource) {
-            line.componentType = MIXERLINE_COMPONENTTYPE_DST_SPEAKERS;
-            line.targetType = MIXERLINE_TARGETTYPE_WAVEOUT;
-        } else {
-            line.componentType =
-                pcm ? MIXERLINE_COMPONENTTYPE_SRC_WAVEOUT : MIXERLINE_COMPONENTTYPE_SRC_UNDEFINED;
-            line.targetType = pcm ? MIXERLINE_TARGETTYPE_WAVEOUT : MIXERLINE_TARGETTYPE_UNDEFINED;
-        }
         unsigned channels = 1;
-        if (element.volume != nullptr) {
-            channels = std::max(channels, element.volume->count);
-        }
-        if (element.mute != nullptr) {
-            channels = std::max(channels, element.mute->count);
+        for (const AlsaElement* part : {element.volume, element.mute}) {
+            if (part != nullptr) {
+                channels = std::max(channels, part->count);
+            }
         }
         line.channels = channels;
-        line.shortName = LineName(element);
         line.name = LineName(element);
         if (element.volume != nullptr) {
             line.controls.push_back(
@@ -107,31 +101,18 @@ public:
     }
 
 private:
-    MixerControlDescription Control(const AlsaElement& element, const MixerLineDescription& line,
-                                    AlsaControlBinding::Role role) {
-        MixerControlDescription control;
-        control.controlId = nextControlId_++;
+    MixerControl Control(const AlsaElement& element, const MixerLine& line,
+                         AlsaControlBinding::Role role) {
+        MixerControl control;
+        control.id = nextControlId_++;
         bool volume = role == AlsaControlBinding::Role::Volume;
-        control.controlType =
-            volume ? MIXERCONTROL_CONTROLTYPE_VOLUME : MIXERCONTROL_CONTROLTYPE_MUTE;
-        if (element.count == 1) {
-            control.flags |= MIXERCONTROL_CONTROLF_UNIFORM;
-        }
-        if (!element.writable || !element.active) {
-            control.flags |= MIXERCONTROL_CONTROLF_DISABLED;
-        }
-        control.shortName = volume ? "Volume" : "Mute";
-        control.name = line.name + (volume ? " Volume" : " Mute");
-        control.minimum = 0;
-        control.maximum = volume ? 65535 : 1;
-        if (volume) {
-            long range = element.maximum - element.minimum;
-            long steps = element.step > 1 ? range / element.step : range;
-            control.steps = static_cast<DWORD>(std::clamp(steps, 0L, 65535L));
-        }
+        control.type = volume ? MixerControl::Type::Volume : MixerControl::Type::Mute;
+        control.uniform = element.count == 1;
+        control.disabled = !element.writable || !element.active;
 
         AlsaControlBinding binding;
-        binding.controlId = control.controlId;
+        binding.controlId = control.id;
+        binding.lineId = line.lineId;
         binding.role = role;
         binding.elementName = element.name;
         binding.elementIndex = element.index;
@@ -139,7 +120,7 @@ private:
         binding.minimum = element.minimum;
         binding.maximum = element.maximum;
         binding.step = element.step;
-        binding.heldChannels = HeldChannels(control, line);
+        binding.heldChannels = static_cast<DWORD>(control.ValueCount(line.channels));
         layout_.bindings.push_back(binding);
         return control;
     }
@@ -151,10 +132,9 @@ private:
 } // namespace
 
 AlsaMixerLayout BuildAlsaMixerLayout(const std::vector<AlsaElement>& elements, bool serverControl,
-                                     const std::string& productName, MMVERSION driverVersion) {
+                                     const std::string& productName, DWORD driverVersion) {
     AlsaMixerLayout layout;
-    layout.device.manufacturerId = 0; // no winmm manufacturer id stands for an ALSA driver
-    layout.device.productId = 0;
+    // No maker or product id stands for an ALSA driver: both stay 0.
     layout.device.driverVersion = driverVersion;
     layout.device.productName = productName;
 
@@ -181,27 +161,27 @@ AlsaMixerLayout BuildAlsaMixerLayout(const std::vector<AlsaElement>& elements, b
     }
 
     LayoutBuilder builder(layout);
-    MixerDestinationDescription destination;
-    destination.line = builder.Line(*main, DestinationLineId(0), 0, 0, false);
+    MixerDestination destination;
+    destination.line = builder.Line(*main, DestinationLineId(0));
     for (size_t i = 0; i < sources.size(); ++i) {
-        DWORD source = static_cast<DWORD>(i);
         destination.sources.push_back(
-            builder.Line(*sources[i], SourceLineId(0, source), 0, source, true));
+            builder.Line(*sources[i], SourceLineId(0, static_cast<DWORD>(i))));
     }
     layout.device.destinations.push_back(std::move(destination));
     return layout;
 }
 
-std::vector<LONG> HeldFromRaw(const AlsaControlBinding& binding, const std::vector<long>& raw) {
-    std::vector<LONG> held(binding.heldChannels, 0);
+std::vector<std::int32_t> HeldFromRaw(const AlsaControlBinding& binding,
+                                      const std::vector<long>& raw) {
+    std::vector<std::int32_t> held(binding.heldChannels, 0);
     if (raw.empty()) {
         return held;
     }
     for (size_t channel = 0; channel < held.size(); ++channel) {
         long value = raw[std::min(channel, raw.size() - 1)];
         if (binding.role == AlsaControlBinding::Role::Volume) {
-            held[channel] =
-                static_cast<LONG>(MixerVolumeFromRaw(value, binding.minimum, binding.maximum));
+            held[channel] = static_cast<std::int32_t>(
+                MixerVolumeFromRaw(value, binding.minimum, binding.maximum));
         } else {
             held[channel] = value == 0 ? 1 : 0;
         }
@@ -209,15 +189,16 @@ std::vector<LONG> HeldFromRaw(const AlsaControlBinding& binding, const std::vect
     return held;
 }
 
-std::vector<long> RawFromHeld(const AlsaControlBinding& binding, const std::vector<LONG>& held) {
+std::vector<long> RawFromHeld(const AlsaControlBinding& binding,
+                              const std::vector<std::int32_t>& held) {
     std::vector<long> raw(binding.elementCount, 0);
     if (held.empty()) {
         return raw;
     }
     for (size_t channel = 0; channel < raw.size(); ++channel) {
-        LONG value = held[std::min(channel, held.size() - 1)];
+        std::int32_t value = held[std::min(channel, held.size() - 1)];
         if (binding.role == AlsaControlBinding::Role::Volume) {
-            DWORD volume = value < 0 ? 0 : static_cast<DWORD>(std::min<LONG>(value, 65535));
+            DWORD volume = value < 0 ? 0 : static_cast<DWORD>(std::min<std::int32_t>(value, 65535));
             raw[channel] =
                 RawFromMixerVolume(volume, binding.minimum, binding.maximum, binding.step);
         } else {
@@ -225,6 +206,49 @@ std::vector<long> RawFromHeld(const AlsaControlBinding& binding, const std::vect
         }
     }
     return raw;
+}
+
+const AlsaControlBinding* AlsaMixerLayout::BindingOf(DWORD controlId) const {
+    for (const auto& binding : bindings) {
+        if (binding.controlId == controlId) {
+            return &binding;
+        }
+    }
+    return nullptr;
+}
+
+DWORD MixerVolumeFromRaw(long raw, long minimum, long maximum) {
+    if (maximum <= minimum) {
+        // An element with a single level cannot be turned down: it plays at full volume.
+        return kFullScale;
+    }
+    if (raw <= minimum) {
+        return 0;
+    }
+    // 128 bits: element ranges are longs and may be wide.
+    __int128 range = static_cast<__int128>(maximum) - minimum;
+    __int128 scaled = (static_cast<__int128>(raw) - minimum) * kFullScale;
+    __int128 volume = (scaled + range - 1) / range;
+    return volume > kFullScale ? kFullScale : static_cast<DWORD>(volume);
+}
+
+long RawFromMixerVolume(DWORD volume, long minimum, long maximum, long step) {
+    if (maximum <= minimum || volume == 0) {
+        return minimum;
+    }
+    if (volume >= kFullScale) {
+        return maximum;
+    }
+    __int128 range = static_cast<__int128>(maximum) - minimum;
+    __int128 offset = (static_cast<__int128>(volume) - 1) * range / kFullScale + 1;
+    if (step > 1) {
+        // Elements only take multiples of their step; going up keeps the read-back promise.
+        offset = (offset + step - 1) / step * step;
+    }
+    if (offset > range) {
+        offset = range;
+    }
+    return static_cast<long>(minimum + offset);
 }
 
 } // namespace platform

@@ -3,7 +3,6 @@
 #include "platform/AlsaChangeNotifier.h"
 #include "platform/AlsaControl.h"
 #include "platform/AlsaMixerLayout.h"
-#include "platform/MixerDescription.h"
 #include "threading/BoundedWorker.h"
 
 #include <cerrno>
@@ -227,23 +226,6 @@ private:
     std::unique_ptr<BoundedWorker> worker_;
 };
 
-MMRESULT ResultOf(int error) {
-    if (error >= 0) {
-        return MMSYSERR_NOERROR;
-    }
-    switch (-error) {
-    case ENOENT:
-    case ENODEV:
-    case ENXIO:
-    case ECONNREFUSED:
-        return MMSYSERR_NODRIVER;
-    case ENOMEM:
-        return MMSYSERR_NOMEM;
-    default:
-        return MMSYSERR_ERROR;
-    }
-}
-
 class AlsaMixerBackend final : public MixerBackend {
 public:
     explicit AlsaMixerBackend(std::chrono::milliseconds bound) : bound_(bound) {}
@@ -255,31 +237,26 @@ public:
             open.swap(open_);
         }
         for (auto& [key, mixer] : open) {
-            std::lock_guard lock(mixer->mutex);
-            mixer->notifier.reset();
-            mixer->session.reset();
+            mixer->Shut();
         }
     }
 
-    UINT GetNumDevs() override { return static_cast<UINT>(ListDevices().size()); }
+    UINT DeviceCount() override { return static_cast<UINT>(ListDevices().size()); }
 
-    MMRESULT Open(UINT deviceId, HWND window, HMIXER& handle) override {
+    bool Open(UINT id, HWND window, HMIXER& handle, MixerDevice& device) override {
         std::vector<AlsaDevice> devices = ListDevices();
-        if (deviceId >= devices.size()) {
-            return MMSYSERR_BADDEVICEID;
+        if (id >= devices.size()) {
+            return false;
         }
         auto mixer = std::make_shared<OpenMixer>();
-        mixer->deviceId = deviceId;
-        mixer->device = devices[deviceId];
-        mixer->session = std::make_unique<AlsaSession>(mixer->device.controlName, bound_);
+        mixer->session = std::make_unique<AlsaSession>(devices[id].controlName, bound_);
         std::vector<AlsaElement> elements;
         std::string cardName;
-        int error = mixer->session->Open(elements, cardName);
-        if (error < 0) {
-            return ResultOf(error);
+        if (mixer->session->Open(elements, cardName) < 0) {
+            return false;
         }
         mixer->layout = std::make_shared<const AlsaMixerLayout>(
-            BuildAlsaMixerLayout(elements, mixer->device.server, cardName, AlsaLibraryVersion()));
+            BuildAlsaMixerLayout(elements, devices[id].server, cardName, AlsaLibraryVersion()));
         {
             std::lock_guard lock(mutex_);
             handle = reinterpret_cast<HMIXER>(nextHandle_++);
@@ -287,175 +264,94 @@ public:
         }
         if (window != nullptr) {
             std::lock_guard lock(mixer->mutex);
-            mixer->notifier = std::make_unique<AlsaChangeNotifier>(mixer->device.controlName,
-                                                                   window, handle, mixer->layout);
+            mixer->notifier = std::make_unique<AlsaChangeNotifier>(devices[id].controlName, window,
+                                                                   handle, mixer->layout);
         }
-        return MMSYSERR_NOERROR;
+        device = mixer->layout->device;
+        return true;
     }
 
-    MMRESULT Close(HMIXER handle) override {
+    void Close(HMIXER handle) override {
         std::shared_ptr<OpenMixer> mixer;
         {
             std::lock_guard lock(mutex_);
             auto it = open_.find(reinterpret_cast<std::uintptr_t>(handle));
             if (it == open_.end()) {
-                return MMSYSERR_INVALHANDLE;
+                return;
             }
             mixer = std::move(it->second);
             open_.erase(it);
         }
-        std::lock_guard lock(mixer->mutex);
-        mixer->notifier.reset();
-        mixer->session.reset();
-        return MMSYSERR_NOERROR;
+        mixer->Shut();
     }
 
-    std::optional<UINT> DeviceOf(HMIXER handle) override {
-        if (auto mixer = Find(handle)) {
-            return mixer->deviceId;
-        }
-        return std::nullopt;
-    }
-
-    MMRESULT GetDevCaps(UINT deviceId, MIXERCAPSA& caps) override {
-        {
-            std::lock_guard lock(mutex_);
-            for (const auto& [key, mixer] : open_) {
-                if (mixer->deviceId == deviceId) {
-                    FillCaps(mixer->layout->device, caps);
-                    return MMSYSERR_NOERROR;
-                }
-            }
-        }
-        HMIXER temporary = nullptr;
-        MMRESULT result = Open(deviceId, nullptr, temporary);
-        if (result != MMSYSERR_NOERROR) {
-            return result;
-        }
-        if (auto mixer = Find(temporary)) {
-            FillCaps(mixer->layout->device, caps);
-        }
-        Close(temporary);
-        return MMSYSERR_NOERROR;
-    }
-
-    MMRESULT GetLineInfo(HMIXER handle, MIXERLINEA& line, DWORD query) override {
-        auto mixer = Find(handle);
+    bool Read(HMIXER handle, DWORD controlId, std::vector<std::int32_t>& values) override {
+        const AlsaControlBinding* binding = nullptr;
+        auto mixer = Find(handle, controlId, binding);
         if (!mixer) {
-            return MMSYSERR_INVALHANDLE;
+            return false;
         }
-        return FillLineInfo(mixer->layout->device, line, query);
-    }
-
-    MMRESULT GetLineControls(HMIXER handle, MIXERLINECONTROLSA& controls, DWORD query) override {
-        auto mixer = Find(handle);
-        if (!mixer) {
-            return MMSYSERR_INVALHANDLE;
-        }
-        return FillLineControls(mixer->layout->device, controls, query);
-    }
-
-    MMRESULT GetControlDetails(HMIXER handle, MIXERCONTROLDETAILS& details, DWORD query) override {
-        if (query != MIXER_GETCONTROLDETAILSF_VALUE && query != MIXER_GETCONTROLDETAILSF_LISTTEXT) {
-            return MMSYSERR_INVALFLAG;
-        }
-        auto mixer = Find(handle);
-        if (!mixer) {
-            return MMSYSERR_INVALHANDLE;
-        }
-        auto where = FindControl(mixer->layout->device, details.dwControlID);
-        if (!where) {
-            return MIXERR_INVALCONTROL;
-        }
-        bool listText = query == MIXER_GETCONTROLDETAILSF_LISTTEXT;
-        MMRESULT check = CheckDetailsRequest(*where, details, listText);
-        if (check != MMSYSERR_NOERROR) {
-            return check;
-        }
-        if (listText) {
-            CopyListTextOut(*where, details);
-            return MMSYSERR_NOERROR;
-        }
-        const AlsaControlBinding* binding = BindingOf(*mixer, details.dwControlID);
-        if (binding == nullptr) {
-            return MIXERR_INVALCONTROL;
-        }
-        CallResult result = Call(*mixer, [&](AlsaSession& s) { return s.Read(*binding); });
+        CallResult result = mixer->Call([&](AlsaSession& s) { return s.Read(*binding); });
         if (result.error < 0) {
-            return ResultOf(result.error);
+            return false;
         }
-        CopyValuesOut(*where, HeldFromRaw(*binding, result.raw), details);
-        return MMSYSERR_NOERROR;
+        values = HeldFromRaw(*binding, result.raw);
+        return true;
     }
 
-    MMRESULT SetControlDetails(HMIXER handle, MIXERCONTROLDETAILS& details, DWORD query) override {
-        if (query != MIXER_SETCONTROLDETAILSF_VALUE) {
-            return query == MIXER_SETCONTROLDETAILSF_CUSTOM ? MMSYSERR_NOTSUPPORTED
-                                                            : MMSYSERR_INVALFLAG;
+    bool Write(HMIXER handle, DWORD controlId, const std::vector<std::int32_t>& values) override {
+        const AlsaControlBinding* binding = nullptr;
+        auto mixer = Find(handle, controlId, binding);
+        if (!mixer || values.size() != binding->heldChannels) {
+            return false;
         }
-        auto mixer = Find(handle);
-        if (!mixer) {
-            return MMSYSERR_INVALHANDLE;
-        }
-        auto where = FindControl(mixer->layout->device, details.dwControlID);
-        if (!where) {
-            return MIXERR_INVALCONTROL;
-        }
-        MMRESULT check = CheckDetailsRequest(*where, details, false);
-        if (check != MMSYSERR_NOERROR) {
-            return check;
-        }
-        const AlsaControlBinding* binding = BindingOf(*mixer, details.dwControlID);
-        if (binding == nullptr) {
-            return MIXERR_INVALCONTROL;
-        }
-        std::vector<long> raw = RawFromHeld(*binding, ValuesFromRequest(*where, details));
-        CallResult result = Call(*mixer, [&](AlsaSession& s) { return s.Write(*binding, raw); });
-        return ResultOf(result.error);
+        std::vector<long> raw = RawFromHeld(*binding, values);
+        return mixer->Call([&](AlsaSession& s) { return s.Write(*binding, raw); }).error >= 0;
     }
 
 private:
     struct OpenMixer {
-        UINT deviceId = 0;
-        AlsaDevice device;
         std::shared_ptr<const AlsaMixerLayout> layout;
         std::mutex mutex; // one ALSA call at a time per open mixer
         std::unique_ptr<AlsaSession> session;
         std::unique_ptr<AlsaChangeNotifier> notifier;
+
+        void Shut() {
+            std::lock_guard lock(mutex);
+            notifier.reset();
+            session.reset();
+        }
+
+        template <class Op> CallResult Call(Op op) {
+            std::lock_guard lock(mutex);
+            if (!session) {
+                return CallResult{-EBADF, false, {}};
+            }
+            CallResult result = op(*session);
+            if (result.reopened && notifier) {
+                // The notification handle was on the server that went away.
+                notifier->Restart();
+            }
+            return result;
+        }
     };
 
-    std::shared_ptr<OpenMixer> Find(HMIXER handle) {
+    // The open mixer behind handle and the binding of one of its controls; null for either
+    // missing.
+    std::shared_ptr<OpenMixer> Find(HMIXER handle, DWORD controlId,
+                                    const AlsaControlBinding*& binding) {
         std::lock_guard lock(mutex_);
         auto it = open_.find(reinterpret_cast<std::uintptr_t>(handle));
-        return it != open_.end() ? it->second : nullptr;
-    }
-
-    static const AlsaControlBinding* BindingOf(const OpenMixer& mixer, DWORD controlId) {
-        for (const auto& binding : mixer.layout->bindings) {
-            if (binding.controlId == controlId) {
-                return &binding;
-            }
+        if (it == open_.end()) {
+            return nullptr;
         }
-        return nullptr;
-    }
-
-    template <class Op> CallResult Call(OpenMixer& mixer, Op op) {
-        std::lock_guard lock(mixer.mutex);
-        if (!mixer.session) {
-            return CallResult{-EBADF, false, {}};
-        }
-        CallResult result = op(*mixer.session);
-        if (result.reopened && mixer.notifier) {
-            // The notification handle was on the server that went away.
-            mixer.notifier->Restart();
-        }
-        return result;
+        binding = it->second->layout->BindingOf(controlId);
+        return binding != nullptr ? it->second : nullptr;
     }
 
     std::chrono::milliseconds bound_;
     std::mutex mutex_;
     std::map<std::uintptr_t, std::shared_ptr<OpenMixer>> open_;
-    // Handle values start well above any device id, so a handle is never taken for an id.
     std::uintptr_t nextHandle_ = 0x10000;
 };
 
@@ -467,6 +363,11 @@ std::unique_ptr<MixerBackend> MakeAlsaMixerBackend(std::chrono::milliseconds cal
 
 std::unique_ptr<MixerBackend> MakeAlsaMixerBackend() {
     return MakeAlsaMixerBackend(kAlsaMixerCallBound);
+}
+
+BackendSlot<MixerBackend>& MixerBackendSlot() {
+    static BackendSlot<MixerBackend> slot(&MakeAlsaMixerBackend);
+    return slot;
 }
 
 } // namespace platform

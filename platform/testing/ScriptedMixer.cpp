@@ -7,126 +7,98 @@
 namespace platform {
 
 UINT ScriptedMixer::AddDevice(const std::string& productName, WORD manufacturerId, WORD productId,
-                              MMVERSION driverVersion) {
+                              DWORD driverVersion) {
     std::lock_guard lock(mutex_);
-    MixerDeviceDescription device;
+    MixerDevice device;
     device.productName = productName;
     device.manufacturerId = manufacturerId;
     device.productId = productId;
     device.driverVersion = driverVersion;
-    devices_.push_back(device);
+    devices_.push_back(std::move(device));
     return static_cast<UINT>(devices_.size() - 1);
 }
 
-DWORD ScriptedMixer::AddDestination(UINT device, const std::string& name, DWORD channels,
-                                    DWORD componentType) {
+DWORD ScriptedMixer::AddDestination(UINT device, const std::string& name, DWORD channels) {
     std::lock_guard lock(mutex_);
     auto& destinations = devices_.at(device).destinations;
-    DWORD index = static_cast<DWORD>(destinations.size());
-    MixerDestinationDescription destination;
-    destination.line.lineId = DestinationLineId(index);
-    destination.line.destination = index;
-    destination.line.componentType = componentType;
+    MixerDestination destination;
+    destination.line.lineId = 0xFFFF0000u + static_cast<DWORD>(destinations.size());
     destination.line.channels = channels;
-    destination.line.shortName = name;
     destination.line.name = name;
-    destination.line.targetType = MIXERLINE_TARGETTYPE_WAVEOUT;
-    destinations.push_back(destination);
-    return destination.line.lineId;
+    destinations.push_back(std::move(destination));
+    return destinations.back().line.lineId;
 }
 
 DWORD ScriptedMixer::AddSource(UINT device, DWORD destinationLineId, const std::string& name,
-                               DWORD channels, DWORD componentType) {
+                               DWORD channels) {
     std::lock_guard lock(mutex_);
-    for (auto& destination : devices_.at(device).destinations) {
+    auto& destinations = devices_.at(device).destinations;
+    for (DWORD index = 0; index < destinations.size(); ++index) {
+        auto& destination = destinations[index];
         if (destination.line.lineId != destinationLineId) {
             continue;
         }
-        DWORD index = static_cast<DWORD>(destination.sources.size());
-        MixerLineDescription source;
-        source.lineId = SourceLineId(destination.line.destination, index);
-        source.destination = destination.line.destination;
-        source.source = index;
-        source.flags = MIXERLINE_LINEF_ACTIVE | MIXERLINE_LINEF_SOURCE;
-        source.componentType = componentType;
+        MixerLine source;
+        source.lineId = (static_cast<DWORD>(destination.sources.size()) << 16) | index;
         source.channels = channels;
-        source.shortName = name;
         source.name = name;
-        destination.sources.push_back(source);
-        return source.lineId;
+        destination.sources.push_back(std::move(source));
+        return destination.sources.back().lineId;
     }
     throw std::invalid_argument("ScriptedMixer: no such destination line");
 }
 
-MixerLineDescription* ScriptedMixer::FindLineLocked(UINT device, DWORD lineId) {
-    for (auto& destination : devices_.at(device).destinations) {
-        if (destination.line.lineId == lineId) {
-            return &destination.line;
-        }
-        for (auto& source : destination.sources) {
-            if (source.lineId == lineId) {
-                return &source;
-            }
-        }
-    }
-    throw std::invalid_argument("ScriptedMixer: no such line");
-}
-
-DWORD ScriptedMixer::AddControl(UINT device, DWORD lineId, DWORD controlType, DWORD flags,
-                                std::vector<LONG> values) {
+DWORD ScriptedMixer::AddControl(UINT device, DWORD lineId, MixerControl::Type type, unsigned flags,
+                                std::vector<std::int32_t> values) {
     std::lock_guard lock(mutex_);
-    MixerLineDescription* line = FindLineLocked(device, lineId);
-    MixerControlDescription control;
-    control.controlId = ++nextControlId_[device];
-    control.controlType = controlType;
-    control.flags = flags;
-    bool isSwitch = (controlType & MIXERCONTROL_CT_CLASS_MASK) == MIXERCONTROL_CT_CLASS_SWITCH;
-    control.shortName = isSwitch ? "Mute" : "Volume";
-    control.name = line->name + " " + control.shortName;
-    control.maximum = isSwitch ? 1 : 65535;
-    control.steps = isSwitch ? 0 : 65535;
-    line->controls.push_back(control);
-    values.resize(HeldValueCount(control, *line), 0);
-    values_[{device, control.controlId}] = std::move(values);
-    return control.controlId;
+    MixerControl control;
+    control.type = type;
+    control.uniform = (flags & kUniform) != 0;
+    control.disabled = (flags & kDisabled) != 0;
+    return AddControlLocked(device, lineId, std::move(control), std::move(values));
 }
 
 DWORD ScriptedMixer::AddMux(UINT device, DWORD destinationLineId,
-                            const std::vector<DWORD>& sourceLineIds, std::vector<LONG> values,
-                            DWORD flags) {
+                            const std::vector<DWORD>& sourceLineIds,
+                            std::vector<std::int32_t> values, unsigned flags) {
     std::lock_guard lock(mutex_);
-    MixerLineDescription* line = FindLineLocked(device, destinationLineId);
-    MixerControlDescription control;
-    control.controlId = ++nextControlId_[device];
-    control.controlType = MIXERCONTROL_CONTROLTYPE_MUX;
-    control.flags = flags | MIXERCONTROL_CONTROLF_MULTIPLE;
-    control.shortName = "Select";
-    control.name = line->name + " Select";
-    control.maximum = static_cast<LONG>(sourceLineIds.size());
-    for (DWORD id : sourceLineIds) {
-        const MixerLineDescription* source = FindLineLocked(device, id);
-        control.items.push_back(MixerListItem{id, source->componentType, source->name});
+    MixerControl control;
+    control.type = MixerControl::Type::SourceList;
+    control.uniform = (flags & kUniform) != 0;
+    control.disabled = (flags & kDisabled) != 0;
+    control.sourceLineIds = sourceLineIds;
+    return AddControlLocked(device, destinationLineId, std::move(control), std::move(values));
+}
+
+DWORD ScriptedMixer::AddControlLocked(UINT device, DWORD lineId, MixerControl control,
+                                      std::vector<std::int32_t> values) {
+    MixerLine* line = FindLineLocked(device, lineId);
+    if (line == nullptr) {
+        throw std::invalid_argument("ScriptedMixer: no such line");
     }
-    line->controls.push_back(control);
-    values.resize(HeldValueCount(control, *line), 0);
-    values_[{device, control.controlId}] = std::move(values);
-    return control.controlId;
+    control.id = ++nextControlId_[device];
+    values.resize(control.ValueCount(line->channels), 0);
+    values_[{device, control.id}] = std::move(values);
+    line->controls.push_back(std::move(control));
+    return line->controls.back().id;
 }
 
-std::vector<LONG> ScriptedMixer::Values(UINT device, DWORD controlId) const {
+std::vector<std::int32_t> ScriptedMixer::Values(UINT device, DWORD controlId) const {
     std::lock_guard lock(mutex_);
-    return values_.at({device, controlId});
+    auto it = values_.find({device, controlId});
+    return it != values_.end() ? it->second : std::vector<std::int32_t>{};
 }
 
-void ScriptedMixer::SetValues(UINT device, DWORD controlId, std::vector<LONG> values) {
+void ScriptedMixer::SetValues(UINT device, DWORD controlId, std::vector<std::int32_t> values) {
     std::lock_guard lock(mutex_);
-    values_.at({device, controlId}) = std::move(values);
+    auto& held = values_.at({device, controlId});
+    values.resize(held.size(), 0);
+    held = std::move(values);
 }
 
-void ScriptedMixer::Fail(Operation op, MMRESULT result, std::function<bool(const Call&)> when,
-                         int times) {
+void ScriptedMixer::Fail(Operation op, std::function<bool(const Call&)> when, int times) {
     std::lock_guard lock(mutex_);
-    failures_.push_back(Failure{op, result, std::move(when), times});
+    failures_.push_back(Failure{op, std::move(when), times});
 }
 
 void ScriptedMixer::ClearFailures() {
@@ -165,11 +137,11 @@ std::vector<HMIXER> ScriptedMixer::OpenHandles() const {
 }
 
 bool ScriptedMixer::PostLocked(HMIXER handle, UINT message, DWORD id) {
-    const OpenMixer* mixer = OpenLocked(handle);
-    if (mixer == nullptr || mixer->window == nullptr) {
+    auto it = open_.find(reinterpret_cast<std::uintptr_t>(handle));
+    if (it == open_.end() || it->second.window == nullptr) {
         return false;
     }
-    return MessageWindow::Post(mixer->window, message, reinterpret_cast<WPARAM>(handle),
+    return MessageWindow::Post(it->second.window, message, reinterpret_cast<WPARAM>(handle),
                                static_cast<LPARAM>(id));
 }
 
@@ -183,210 +155,129 @@ bool ScriptedMixer::RaiseControlChange(HMIXER handle, DWORD controlId) {
     return PostLocked(handle, MM_MIXM_CONTROL_CHANGE, controlId);
 }
 
-std::optional<MMRESULT> ScriptedMixer::RecordLocked(const Call& call) {
+bool ScriptedMixer::RecordLocked(const Call& call) {
     calls_.push_back(call);
     for (auto& failure : failures_) {
-        if (failure.operation != call.operation || failure.times == 0) {
-            continue;
-        }
-        if (failure.when && !failure.when(call)) {
+        if (failure.operation != call.operation || failure.times == 0 ||
+            (failure.when && !failure.when(call))) {
             continue;
         }
         if (failure.times > 0) {
             --failure.times;
         }
-        return failure.result;
+        return true;
     }
-    return std::nullopt;
+    return false;
 }
 
-const ScriptedMixer::OpenMixer* ScriptedMixer::OpenLocked(HMIXER handle) const {
-    auto it = open_.find(reinterpret_cast<std::uintptr_t>(handle));
-    return it != open_.end() ? &it->second : nullptr;
+MixerLine* ScriptedMixer::FindLineLocked(UINT device, DWORD lineId) {
+    if (device >= devices_.size()) {
+        return nullptr;
+    }
+    for (auto& destination : devices_[device].destinations) {
+        if (destination.line.lineId == lineId) {
+            return &destination.line;
+        }
+        for (auto& source : destination.sources) {
+            if (source.lineId == lineId) {
+                return &source;
+            }
+        }
+    }
+    return nullptr;
 }
 
-UINT ScriptedMixer::GetNumDevs() {
+ScriptedMixer::Found ScriptedMixer::FindControlLocked(UINT device, DWORD controlId) {
+    if (device >= devices_.size()) {
+        return {};
+    }
+    auto search = [&](MixerLine& line) -> Found {
+        for (auto& control : line.controls) {
+            if (control.id == controlId) {
+                return {&line, &control};
+            }
+        }
+        return {};
+    };
+    for (auto& destination : devices_[device].destinations) {
+        if (Found found = search(destination.line); found.control != nullptr) {
+            return found;
+        }
+        for (auto& source : destination.sources) {
+            if (Found found = search(source); found.control != nullptr) {
+                return found;
+            }
+        }
+    }
+    return {};
+}
+
+UINT ScriptedMixer::DeviceCount() {
     std::lock_guard lock(mutex_);
-    Call call;
-    call.operation = Operation::GetNumDevs;
-    if (auto failure = RecordLocked(call)) {
-        // A failing count is an empty machine.
-        return 0;
-    }
-    return static_cast<UINT>(devices_.size());
+    // A failing count is an empty machine.
+    return RecordLocked(Call{}) ? 0 : static_cast<UINT>(devices_.size());
 }
 
-MMRESULT ScriptedMixer::Open(UINT deviceId, HWND window, HMIXER& handle) {
+bool ScriptedMixer::Open(UINT id, HWND window, HMIXER& handle, MixerDevice& device) {
     std::lock_guard lock(mutex_);
     Call call;
     call.operation = Operation::Open;
-    call.device = deviceId;
+    call.device = id;
     call.withWindow = window != nullptr;
-    if (auto failure = RecordLocked(call)) {
-        return *failure;
+    if (RecordLocked(call) || id >= devices_.size()) {
+        return false;
     }
-    if (deviceId >= devices_.size()) {
-        return MMSYSERR_BADDEVICEID;
-    }
-    std::uintptr_t key = nextHandle_++;
-    open_[key] = OpenMixer{deviceId, window};
-    handle = reinterpret_cast<HMIXER>(key);
-    return MMSYSERR_NOERROR;
+    handle = reinterpret_cast<HMIXER>(nextHandle_++);
+    open_[reinterpret_cast<std::uintptr_t>(handle)] = OpenMixer{id, window};
+    device = devices_[id];
+    return true;
 }
 
-MMRESULT ScriptedMixer::Close(HMIXER handle) {
+void ScriptedMixer::Close(HMIXER handle) {
     std::lock_guard lock(mutex_);
     Call call;
     call.operation = Operation::Close;
     call.handle = handle;
-    if (const OpenMixer* mixer = OpenLocked(handle)) {
-        call.device = mixer->device;
-    }
-    if (auto failure = RecordLocked(call)) {
-        return *failure;
-    }
-    return open_.erase(reinterpret_cast<std::uintptr_t>(handle)) != 0 ? MMSYSERR_NOERROR
-                                                                      : MMSYSERR_INVALHANDLE;
+    RecordLocked(call);
+    open_.erase(reinterpret_cast<std::uintptr_t>(handle));
 }
 
-std::optional<UINT> ScriptedMixer::DeviceOf(HMIXER handle) {
-    std::lock_guard lock(mutex_);
-    if (const OpenMixer* mixer = OpenLocked(handle)) {
-        return mixer->device;
-    }
-    return std::nullopt;
-}
-
-MMRESULT ScriptedMixer::GetDevCaps(UINT deviceId, MIXERCAPSA& caps) {
+bool ScriptedMixer::Read(HMIXER handle, DWORD controlId, std::vector<std::int32_t>& values) {
     std::lock_guard lock(mutex_);
     Call call;
-    call.operation = Operation::GetDevCaps;
-    call.device = deviceId;
-    if (auto failure = RecordLocked(call)) {
-        return *failure;
-    }
-    if (deviceId >= devices_.size()) {
-        return MMSYSERR_BADDEVICEID;
-    }
-    FillCaps(devices_[deviceId], caps);
-    return MMSYSERR_NOERROR;
-}
-
-MMRESULT ScriptedMixer::GetLineInfo(HMIXER handle, MIXERLINEA& line, DWORD query) {
-    std::lock_guard lock(mutex_);
-    const OpenMixer* mixer = OpenLocked(handle);
-    Call call;
-    call.operation = Operation::GetLineInfo;
+    call.operation = Operation::Read;
     call.handle = handle;
-    call.device = mixer != nullptr ? mixer->device : 0;
-    call.query = query;
-    call.destination = line.dwDestination;
-    call.source = line.dwSource;
-    call.lineId = line.dwLineID;
-    if (auto failure = RecordLocked(call)) {
-        return *failure;
+    call.controlId = controlId;
+    auto it = open_.find(reinterpret_cast<std::uintptr_t>(handle));
+    if (RecordLocked(call) || it == open_.end()) {
+        return false;
     }
-    if (mixer == nullptr) {
-        return MMSYSERR_INVALHANDLE;
+    auto held = values_.find({it->second.device, controlId});
+    if (held == values_.end()) {
+        return false;
     }
-    return FillLineInfo(devices_[mixer->device], line, query);
+    values = held->second;
+    return true;
 }
 
-MMRESULT ScriptedMixer::GetLineControls(HMIXER handle, MIXERLINECONTROLSA& controls, DWORD query) {
+bool ScriptedMixer::Write(HMIXER handle, DWORD controlId, const std::vector<std::int32_t>& values) {
     std::lock_guard lock(mutex_);
-    const OpenMixer* mixer = OpenLocked(handle);
     Call call;
-    call.operation = Operation::GetLineControls;
+    call.operation = Operation::Write;
     call.handle = handle;
-    call.device = mixer != nullptr ? mixer->device : 0;
-    call.query = query;
-    call.lineId = controls.dwLineID;
-    call.controlId = controls.dwControlID;
-    if (auto failure = RecordLocked(call)) {
-        return *failure;
+    call.controlId = controlId;
+    call.values = values;
+    auto it = open_.find(reinterpret_cast<std::uintptr_t>(handle));
+    if (RecordLocked(call) || it == open_.end()) {
+        return false;
     }
-    if (mixer == nullptr) {
-        return MMSYSERR_INVALHANDLE;
+    Found found = FindControlLocked(it->second.device, controlId);
+    if (found.control == nullptr ||
+        values.size() != found.control->ValueCount(found.line->channels)) {
+        return false;
     }
-    return FillLineControls(devices_[mixer->device], controls, query);
-}
-
-MMRESULT ScriptedMixer::GetControlDetails(HMIXER handle, MIXERCONTROLDETAILS& details,
-                                          DWORD query) {
-    std::lock_guard lock(mutex_);
-    const OpenMixer* mixer = OpenLocked(handle);
-    Call call;
-    call.operation = Operation::GetControlDetails;
-    call.handle = handle;
-    call.device = mixer != nullptr ? mixer->device : 0;
-    call.query = query;
-    call.controlId = details.dwControlID;
-    call.channels = details.cChannels;
-    call.items = details.cMultipleItems;
-    if (auto failure = RecordLocked(call)) {
-        return *failure;
-    }
-    if (mixer == nullptr) {
-        return MMSYSERR_INVALHANDLE;
-    }
-    if (query != MIXER_GETCONTROLDETAILSF_VALUE && query != MIXER_GETCONTROLDETAILSF_LISTTEXT) {
-        return MMSYSERR_INVALFLAG;
-    }
-    auto where = FindControl(devices_[mixer->device], details.dwControlID);
-    if (!where) {
-        return MIXERR_INVALCONTROL;
-    }
-    bool listText = query == MIXER_GETCONTROLDETAILSF_LISTTEXT;
-    MMRESULT check = CheckDetailsRequest(*where, details, listText);
-    if (check != MMSYSERR_NOERROR) {
-        return check;
-    }
-    if (listText) {
-        CopyListTextOut(*where, details);
-    } else {
-        CopyValuesOut(*where, values_.at({mixer->device, details.dwControlID}), details);
-    }
-    return MMSYSERR_NOERROR;
-}
-
-MMRESULT ScriptedMixer::SetControlDetails(HMIXER handle, MIXERCONTROLDETAILS& details,
-                                          DWORD query) {
-    std::lock_guard lock(mutex_);
-    const OpenMixer* mixer = OpenLocked(handle);
-    Call call;
-    call.operation = Operation::SetControlDetails;
-    call.handle = handle;
-    call.device = mixer != nullptr ? mixer->device : 0;
-    call.query = query;
-    call.controlId = details.dwControlID;
-    call.channels = details.cChannels;
-    call.items = details.cMultipleItems;
-    // Recorded only when the buffer's shape is plausible; a bad request is refused below.
-    if (details.paDetails != nullptr && details.cbDetails == sizeof(LONG) &&
-        details.cChannels <= 32 && details.cMultipleItems <= 1024) {
-        DWORD items = details.cMultipleItems == 0 ? 1 : details.cMultipleItems;
-        const auto* in = static_cast<const LONG*>(details.paDetails);
-        call.values.assign(in, in + static_cast<size_t>(details.cChannels) * items);
-    }
-    if (auto failure = RecordLocked(call)) {
-        return *failure;
-    }
-    if (mixer == nullptr) {
-        return MMSYSERR_INVALHANDLE;
-    }
-    if (query != MIXER_SETCONTROLDETAILSF_VALUE) {
-        return MMSYSERR_INVALFLAG;
-    }
-    auto where = FindControl(devices_[mixer->device], details.dwControlID);
-    if (!where) {
-        return MIXERR_INVALCONTROL;
-    }
-    MMRESULT check = CheckDetailsRequest(*where, details, false);
-    if (check != MMSYSERR_NOERROR) {
-        return check;
-    }
-    values_.at({mixer->device, details.dwControlID}) = ValuesFromRequest(*where, details);
-    return MMSYSERR_NOERROR;
+    values_[{it->second.device, controlId}] = values;
+    return true;
 }
 
 } // namespace platform

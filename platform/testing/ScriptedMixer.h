@@ -1,11 +1,10 @@
 #pragma once
 // An in-memory mixer for tests: devices with destination and source lines, controls with any
-// flags (uniform, multiple, disabled), source lists with their texts, failures on demand for
-// each operation, a record of every call, and line or control change notifications raised at
-// will. Install it with platform::ScopedBackend on platform::MixerBackendSlot().
+// flags (uniform, disabled), source lists, failures on demand for each operation, a record of
+// every call, and line or control change notifications raised at will. Install it with
+// platform::ScopedBackend on platform::MixerBackendSlot().
 
 #include "platform/Mixer.h"
-#include "platform/MixerDescription.h"
 
 #include <functional>
 #include <map>
@@ -18,54 +17,39 @@ namespace platform {
 
 class ScriptedMixer final : public MixerBackend {
 public:
-    enum class Operation {
-        GetNumDevs,
-        Open,
-        Close,
-        GetDevCaps,
-        GetLineInfo,
-        GetLineControls,
-        GetControlDetails,
-        SetControlDetails,
-    };
+    enum class Operation { DeviceCount, Open, Close, Read, Write };
+    // Control flags for AddControl and AddMux.
+    static constexpr unsigned kUniform = 1;
+    static constexpr unsigned kDisabled = 2;
 
     struct Call {
-        Operation operation = Operation::GetNumDevs;
+        Operation operation = Operation::DeviceCount;
         UINT device = 0;
         HMIXER handle = nullptr;
-        DWORD query = 0;
-        bool withWindow = false;  // Open
-        DWORD destination = 0;    // GetLineInfo
-        DWORD source = 0;         // GetLineInfo
-        DWORD lineId = 0;         // GetLineInfo, GetLineControls
-        DWORD controlId = 0;      // details
-        DWORD channels = 0;       // details
-        DWORD items = 0;          // details
-        std::vector<LONG> values; // SetControlDetails: what was written, as passed
+        bool withWindow = false;          // Open
+        DWORD controlId = 0;              // Read, Write
+        std::vector<std::int32_t> values; // Write: what was written
     };
 
-    // Building the devices. Line and control ids follow the winmm numbering; the returned ids
-    // are what the operations report.
+    // Building the devices. A destination's line id is 0xFFFF0000 + its index, a source's its
+    // index in the high word and its destination's in the low word; control ids count from 1.
     UINT AddDevice(const std::string& productName, WORD manufacturerId = MM_MICROSOFT,
-                   WORD productId = 0, MMVERSION driverVersion = 0x0500);
-    DWORD AddDestination(UINT device, const std::string& name, DWORD channels,
-                         DWORD componentType = MIXERLINE_COMPONENTTYPE_DST_SPEAKERS);
-    DWORD AddSource(UINT device, DWORD destinationLineId, const std::string& name, DWORD channels,
-                    DWORD componentType = MIXERLINE_COMPONENTTYPE_SRC_WAVEOUT);
-    // values: what the control holds, item-major (see MixerDescription.h); sized to fit.
-    DWORD AddControl(UINT device, DWORD lineId, DWORD controlType, DWORD flags,
-                     std::vector<LONG> values);
-    // A single-select source list on a destination: one item per listed source line.
+                   WORD productId = 0, DWORD driverVersion = 0x0500);
+    DWORD AddDestination(UINT device, const std::string& name, DWORD channels);
+    DWORD AddSource(UINT device, DWORD destinationLineId, const std::string& name, DWORD channels);
+    // values: what the control holds (see MixerControl::ValueCount); sized to fit.
+    DWORD AddControl(UINT device, DWORD lineId, MixerControl::Type type, unsigned flags,
+                     std::vector<std::int32_t> values);
+    // A single-select source list on a destination: one entry per listed source line.
     DWORD AddMux(UINT device, DWORD destinationLineId, const std::vector<DWORD>& sourceLineIds,
-                 std::vector<LONG> values, DWORD flags = MIXERCONTROL_CONTROLF_UNIFORM);
+                 std::vector<std::int32_t> values, unsigned flags = kUniform);
 
-    std::vector<LONG> Values(UINT device, DWORD controlId) const;
-    void SetValues(UINT device, DWORD controlId, std::vector<LONG> values);
+    std::vector<std::int32_t> Values(UINT device, DWORD controlId) const;
+    void SetValues(UINT device, DWORD controlId, std::vector<std::int32_t> values);
 
-    // The calls of op for which when (if given) holds answer result instead; times limits how
-    // many (-1: all). Failing calls are recorded like the others.
-    void Fail(Operation op, MMRESULT result, std::function<bool(const Call&)> when = nullptr,
-              int times = -1);
+    // The calls of op for which when (if given) holds fail instead; times limits how many
+    // (-1: all). Failing calls are recorded like the others.
+    void Fail(Operation op, std::function<bool(const Call&)> when = nullptr, int times = -1);
     void ClearFailures();
 
     std::vector<Call> Calls() const;
@@ -79,20 +63,15 @@ public:
     bool RaiseLineChange(HMIXER handle, DWORD lineId);
     bool RaiseControlChange(HMIXER handle, DWORD controlId);
 
-    UINT GetNumDevs() override;
-    MMRESULT Open(UINT deviceId, HWND window, HMIXER& handle) override;
-    MMRESULT Close(HMIXER handle) override;
-    std::optional<UINT> DeviceOf(HMIXER handle) override;
-    MMRESULT GetDevCaps(UINT deviceId, MIXERCAPSA& caps) override;
-    MMRESULT GetLineInfo(HMIXER handle, MIXERLINEA& line, DWORD query) override;
-    MMRESULT GetLineControls(HMIXER handle, MIXERLINECONTROLSA& controls, DWORD query) override;
-    MMRESULT GetControlDetails(HMIXER handle, MIXERCONTROLDETAILS& details, DWORD query) override;
-    MMRESULT SetControlDetails(HMIXER handle, MIXERCONTROLDETAILS& details, DWORD query) override;
+    UINT DeviceCount() override;
+    bool Open(UINT id, HWND window, HMIXER& handle, MixerDevice& device) override;
+    void Close(HMIXER handle) override;
+    bool Read(HMIXER handle, DWORD controlId, std::vector<std::int32_t>& values) override;
+    bool Write(HMIXER handle, DWORD controlId, const std::vector<std::int32_t>& values) override;
 
 private:
     struct Failure {
         Operation operation;
-        MMRESULT result;
         std::function<bool(const Call&)> when;
         int times;
     };
@@ -100,16 +79,22 @@ private:
         UINT device = 0;
         HWND window = nullptr;
     };
+    struct Found {
+        MixerLine* line = nullptr;
+        MixerControl* control = nullptr;
+    };
 
-    MixerLineDescription* FindLineLocked(UINT device, DWORD lineId);
-    // Records the call and returns the scripted failure for it, if any.
-    std::optional<MMRESULT> RecordLocked(const Call& call);
-    const OpenMixer* OpenLocked(HMIXER handle) const;
+    MixerLine* FindLineLocked(UINT device, DWORD lineId);
+    Found FindControlLocked(UINT device, DWORD controlId);
+    DWORD AddControlLocked(UINT device, DWORD lineId, MixerControl control,
+                           std::vector<std::int32_t> values);
+    // Records the call; true when it is to fail.
+    bool RecordLocked(const Call& call);
     bool PostLocked(HMIXER handle, UINT message, DWORD id);
 
     mutable std::mutex mutex_;
-    std::vector<MixerDeviceDescription> devices_;
-    std::map<std::pair<UINT, DWORD>, std::vector<LONG>> values_;
+    std::vector<MixerDevice> devices_;
+    std::map<std::pair<UINT, DWORD>, std::vector<std::int32_t>> values_;
     std::map<UINT, DWORD> nextControlId_;
     std::map<std::uintptr_t, OpenMixer> open_;
     std::uintptr_t nextHandle_ = 0x20000;

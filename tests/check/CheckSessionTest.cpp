@@ -146,7 +146,7 @@ TEST_F(CheckRun, NothingFoundMeansNothingIsTouched) {
 
     ASSERT_TRUE(report.Repair);
     EXPECT_FALSE(report.Repair->Performed);
-    EXPECT_TRUE(world.mixer.CallsOf(platform::ScriptedMixer::Operation::SetControlDetails).empty())
+    EXPECT_TRUE(world.mixer.CallsOf(platform::ScriptedMixer::Operation::Write).empty())
         << "a louder line is not turned down to half";
     EXPECT_EQ(world.Volume(world.masterVolume), 40000);
     EXPECT_EQ(CheckExitCode(report), 0);
@@ -177,7 +177,7 @@ TEST_F(CheckRun, AnInterruptBeforeTheRepairTouchesNothing) {
     world.mixer.ClearCalls();
 
     EXPECT_EQ(session->Repair(report), RunEnd::Interrupted);
-    EXPECT_TRUE(world.mixer.CallsOf(platform::ScriptedMixer::Operation::SetControlDetails).empty());
+    EXPECT_TRUE(world.mixer.CallsOf(platform::ScriptedMixer::Operation::Write).empty());
     EXPECT_EQ(world.Mute(world.masterMute), 1);
 }
 

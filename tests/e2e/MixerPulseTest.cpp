@@ -28,15 +28,14 @@ constexpr auto kBound = platform::kAlsaMixerCallBound;
 
 struct LineReading {
     bool ok = false;
-    std::int32_t left = -2, right = -2, mute = -2;
+    std::int32_t left = -2, right = -2, mute = -2, quietest = -2;
     bool stereo = false, volumeDisabled = false, muteDisabled = false, muteIsSelect = false;
 };
 
 LineReading Read(TAudioMixer& mixer, int line) {
-    LineReading r;
-    r.ok = mixer.ReadLineVolume(0, line, r.left, r.right, r.mute, r.stereo, r.volumeDisabled,
-                                r.muteDisabled, r.muteIsSelect);
-    return r;
+    TLineVolume v = mixer.ReadLineVolume(0, line);
+    return {v.Found,  v.LeftVolume,     v.RightVolume,  v.Mute,        v.QuietestVolume,
+            v.Stereo, v.VolumeDisabled, v.MuteDisabled, v.MuteIsSelect};
 }
 
 // Every channel's raw volume of the default sink, as pactl reports them.
@@ -110,14 +109,11 @@ TEST_F(MixerPulse, ReadsTheSinkAsPactlSetItAndWritesWhatPactlThenSees) {
     };
     for (const Sides& s : {Sides{"100%", "0%", 65535, 0}, Sides{"0%", "100%", 0, 65535}}) {
         ASSERT_EQ(pulse.Pactl({"set-sink-volume", "@DEFAULT_SINK@", s.left, s.right}).exitCode, 0);
-        LineReading sides;
-        std::int32_t quietest = -2;
-        ASSERT_TRUE(mixer.ReadLineVolume(0, -1, sides.left, sides.right, sides.mute, sides.stereo,
-                                         sides.volumeDisabled, sides.muteDisabled,
-                                         sides.muteIsSelect, &quietest));
+        LineReading sides = Read(mixer, -1);
+        ASSERT_TRUE(sides.ok);
         EXPECT_EQ(sides.left, s.leftReads) << s.left << " " << s.right;
         EXPECT_EQ(sides.right, s.rightReads) << s.left << " " << s.right;
-        EXPECT_EQ(quietest, 0) << s.left << " " << s.right;
+        EXPECT_EQ(sides.quietest, 0) << s.left << " " << s.right;
 
         EXPECT_TRUE(mixer.WriteLineVolume(0, -1, 32768, 32768, 0));
         EXPECT_EQ(SinkChannelVolumes(pulse), (std::vector<long>{32768, 32768}))
@@ -246,18 +242,19 @@ TEST(MixerDevices, TheServersControlIsADeviceWhenTheServerIsInstalledOrConfigure
     env.Set("PULSE_RUNTIME_PATH", "/nonexistent");
     env.Set("XDG_RUNTIME_DIR", "/nonexistent");
     env.Set("PATH", "/nonexistent");
-    UINT cardsOnly = backend->GetNumDevs();
+    UINT cardsOnly = backend->DeviceCount();
 
     env.Set("PATH", "/usr/bin:/bin");
-    EXPECT_EQ(backend->GetNumDevs(), cardsOnly + 1) << "installed";
+    EXPECT_EQ(backend->DeviceCount(), cardsOnly + 1) << "installed";
     env.Set("PATH", "/nonexistent");
     env.Set("PULSE_SERVER", "unix:/nonexistent/native");
-    EXPECT_EQ(backend->GetNumDevs(), cardsOnly + 1) << "configured";
+    EXPECT_EQ(backend->DeviceCount(), cardsOnly + 1) << "configured";
 
     // Device 0 is then the server's control, which cannot be opened while no server answers.
     // (A named server is never spawned by the client library.)
     HMIXER handle = nullptr;
-    EXPECT_EQ(backend->Open(0, nullptr, handle), MMSYSERR_NODRIVER);
+    platform::MixerDevice device;
+    EXPECT_FALSE(backend->Open(0, nullptr, handle, device));
     EXPECT_EQ(handle, nullptr);
 }
 
@@ -276,9 +273,9 @@ TEST_F(MixerPulse, SinkChangesRaiseOnControlChangeOnTheOwningThread) {
 
     TMixerDestination* master = mixer.Destinations()->Get(0);
     ASSERT_NE(master, nullptr);
-    ASSERT_GE(master->Controls->Count(), 1);
-    DWORD volumeId = master->Controls->Get(0)->dwControlID;
-    ASSERT_EQ(master->Controls->Get(0)->dwControlType, MIXERCONTROL_CONTROLTYPE_VOLUME);
+    ASSERT_GE(master->Controls.Count(), 1);
+    DWORD volumeId = master->Controls.Get(0)->id;
+    ASSERT_EQ(master->Controls.Get(0)->type, platform::MixerControl::Type::Volume);
 
     std::atomic<int> changes{0};
     std::thread::id raisedOn;

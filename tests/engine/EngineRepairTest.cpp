@@ -230,7 +230,7 @@ TEST(EngineRecheck, AMuteTheMixerRefusedToClearIsNotCountedFixed) {
 
     Outcome outcome = ScanRepairRecheck(world, log, engine, [&] {
         world.mixer.Fail(
-            platform::ScriptedMixer::Operation::SetControlDetails, MMSYSERR_ERROR,
+            platform::ScriptedMixer::Operation::Write,
             [mute](const platform::ScriptedMixer::Call& call) { return call.controlId == mute; });
     });
 
@@ -247,7 +247,7 @@ TEST(EngineRecheck, AMixerThatCannotBeReadBackCountsNothingFixed) {
 
     Outcome outcome = ScanRepairRecheck(world, log, engine, [&] {
         // The repair's writes land, but nothing can be read afterwards.
-        world.mixer.Fail(platform::ScriptedMixer::Operation::GetControlDetails, MMSYSERR_ERROR);
+        world.mixer.Fail(platform::ScriptedMixer::Operation::Read);
     });
 
     EXPECT_THAT(outcome.listed, ElementsAre(2, 1));

@@ -134,11 +134,11 @@ TEST(EngineScan, ALineTurnedDownOnOneSideIsLowAndTheRepairSetsBothSides) {
 
 TEST(EngineScan, MissingControlsAndAMissingServiceReadAsTheirMarkers) {
     ScriptedWorld world({.service = false});
-    // Only the destination's volume: no mute there, and the source line has no controls left.
-    world.mixer.Fail(platform::ScriptedMixer::Operation::GetLineControls, MMSYSERR_ERROR,
-                     [&](const platform::ScriptedMixer::Call& call) {
-                         return call.lineId != platform::DestinationLineId(0);
-                     });
+    // The source line's controls cannot be read: they count as missing.
+    world.mixer.Fail(
+        platform::ScriptedMixer::Operation::Read, [&](const platform::ScriptedMixer::Call& call) {
+            return call.controlId == world.sourceVolume || call.controlId == world.sourceMute;
+        });
     NotificationLog log;
     TOEVolumeFixer engine;
     engine.OnStateChange = log.Handler(engine);

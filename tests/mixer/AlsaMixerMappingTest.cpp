@@ -1,7 +1,6 @@
 // How the ALSA backend turns control elements into mixer lines and raw values into mixer
 // volumes, checked without any sound hardware or server.
 #include "platform/AlsaMixerLayout.h"
-#include "platform/MixerVolumeScale.h"
 
 #include <gtest/gtest.h>
 
@@ -153,31 +152,39 @@ TEST(AlsaMixerLayout, ALineOffersVolumeAndMuteShapedLikeItsElements) {
                                          Volume("PCM", 1), Switch("PCM", 2)};
     elements[2].active = false;
     auto layout = BuildAlsaMixerLayout(elements, false, "Card", 0x0102);
+    using Type = platform::MixerControl::Type;
     const auto& master = layout.device.destinations.at(0).line;
-    EXPECT_EQ(master.channels, 2u);
-    EXPECT_EQ(master.componentType, MIXERLINE_COMPONENTTYPE_DST_SPEAKERS);
-    ASSERT_EQ(master.controls.size(), 2u);
-    EXPECT_EQ(master.controls[0].controlType, MIXERCONTROL_CONTROLTYPE_VOLUME);
-    EXPECT_EQ(master.controls[0].flags, 0u);
-    EXPECT_EQ(master.controls[0].maximum, 65535);
-    EXPECT_EQ(master.controls[1].controlType, MIXERCONTROL_CONTROLTYPE_MUTE);
-    EXPECT_EQ(master.controls[1].flags, MIXERCONTROL_CONTROLF_UNIFORM);
-
     const auto& pcm = layout.device.destinations[0].sources.at(0);
+    struct Case {
+        const platform::MixerLine* line;
+        size_t control;
+        Type type;
+        bool uniform, disabled;
+        const char* element;
+    };
+    ASSERT_EQ(master.controls.size(), 2u);
+    ASSERT_EQ(pcm.controls.size(), 2u);
+    EXPECT_EQ(master.channels, 2u);
     EXPECT_EQ(pcm.channels, 2u);
-    EXPECT_EQ(pcm.componentType, MIXERLINE_COMPONENTTYPE_SRC_WAVEOUT);
-    EXPECT_EQ(pcm.controls.at(0).flags,
-              MIXERCONTROL_CONTROLF_UNIFORM | MIXERCONTROL_CONTROLF_DISABLED);
-    EXPECT_EQ(pcm.controls.at(1).flags, 0u);
-
-    // Control ids are distinct and each is bound to its own element.
-    ASSERT_EQ(layout.bindings.size(), 4u);
-    for (size_t i = 0; i < layout.bindings.size(); ++i) {
-        for (size_t j = i + 1; j < layout.bindings.size(); ++j) {
-            EXPECT_NE(layout.bindings[i].controlId, layout.bindings[j].controlId);
-        }
+    for (const Case& c : {
+             Case{&master, 0, Type::Volume, false, false, "Master Playback Volume"},
+             Case{&master, 1, Type::Mute, true, false, "Master Playback Switch"},
+             Case{&pcm, 0, Type::Volume, true, true, "PCM Playback Volume"},
+             Case{&pcm, 1, Type::Mute, false, false, "PCM Playback Switch"},
+         }) {
+        const auto& control = c.line->controls[c.control];
+        EXPECT_EQ(control.type, c.type) << c.element;
+        EXPECT_EQ(control.uniform, c.uniform) << c.element;
+        EXPECT_EQ(control.disabled, c.disabled) << c.element;
+        // Each control is bound to its own element, and to the line it belongs to.
+        const AlsaControlBinding* binding = layout.BindingOf(control.id);
+        ASSERT_NE(binding, nullptr) << c.element;
+        EXPECT_EQ(binding->elementName, c.element);
+        EXPECT_EQ(binding->lineId, c.line->lineId) << c.element;
+        EXPECT_EQ(binding->heldChannels, control.ValueCount(c.line->channels)) << c.element;
     }
-    EXPECT_EQ(layout.bindings[3].elementName, "PCM Playback Switch");
+    EXPECT_EQ(layout.bindings.size(), 4u);
+    EXPECT_NE(master.lineId, pcm.lineId);
 }
 
 TEST(AlsaMixerLayout, MuteIsTheInvertedSwitchAndChannelsFollowTheElement) {
@@ -185,8 +192,8 @@ TEST(AlsaMixerLayout, MuteIsTheInvertedSwitchAndChannelsFollowTheElement) {
     mute.role = AlsaControlBinding::Role::Mute;
     mute.elementCount = 1;
     mute.heldChannels = 1;
-    EXPECT_EQ(platform::HeldFromRaw(mute, {0}), (std::vector<LONG>{1}));
-    EXPECT_EQ(platform::HeldFromRaw(mute, {1}), (std::vector<LONG>{0}));
+    EXPECT_EQ(platform::HeldFromRaw(mute, {0}), (std::vector<std::int32_t>{1}));
+    EXPECT_EQ(platform::HeldFromRaw(mute, {1}), (std::vector<std::int32_t>{0}));
     EXPECT_EQ(platform::RawFromHeld(mute, {1}), (std::vector<long>{0}));
     EXPECT_EQ(platform::RawFromHeld(mute, {0}), (std::vector<long>{1}));
 
@@ -198,7 +205,7 @@ TEST(AlsaMixerLayout, MuteIsTheInvertedSwitchAndChannelsFollowTheElement) {
     volume.heldChannels = 2;
     volume.maximum = 65536;
     volume.step = 1;
-    EXPECT_EQ(platform::HeldFromRaw(volume, {32768}), (std::vector<LONG>{32768, 32768}));
+    EXPECT_EQ(platform::HeldFromRaw(volume, {32768}), (std::vector<std::int32_t>{32768, 32768}));
     EXPECT_EQ(platform::RawFromHeld(volume, {32768, 100}), (std::vector<long>{32768}));
     // Out-of-range volumes are clamped, not wrapped.
     volume.elementCount = 2;

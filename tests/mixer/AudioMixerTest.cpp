@@ -12,14 +12,9 @@ using Op = ScriptedMixer::Operation;
 
 namespace {
 
-constexpr DWORD kUniform = MIXERCONTROL_CONTROLF_UNIFORM;
-constexpr DWORD kDisabled = MIXERCONTROL_CONTROLF_DISABLED;
-
-struct LineReading {
-    bool ok = false;
-    std::int32_t left = -2, right = -2, mute = -2;
-    bool stereo = true, volumeDisabled = false, muteDisabled = false, muteIsSelect = true;
-};
+using Type = platform::MixerControl::Type;
+constexpr unsigned kUniform = ScriptedMixer::kUniform;
+constexpr unsigned kDisabled = ScriptedMixer::kDisabled;
 
 class AudioMixer : public ::testing::Test {
 protected:
@@ -32,25 +27,18 @@ protected:
     void SpeakersWithSources(std::vector<std::string> sources) {
         device = mixer.AddDevice("Scripted Audio");
         speakers = mixer.AddDestination(device, "Speakers", 2);
-        speakersVolume =
-            mixer.AddControl(device, speakers, MIXERCONTROL_CONTROLTYPE_VOLUME, 0, {40000, 20000});
-        speakersMute =
-            mixer.AddControl(device, speakers, MIXERCONTROL_CONTROLTYPE_MUTE, kUniform, {1});
+        speakersVolume = mixer.AddControl(device, speakers, Type::Volume, 0, {40000, 20000});
+        speakersMute = mixer.AddControl(device, speakers, Type::Mute, kUniform, {1});
         for (const auto& name : sources) {
             DWORD line = mixer.AddSource(device, speakers, name, 2);
             sourceLines.push_back(line);
-            sourceVolumes.push_back(
-                mixer.AddControl(device, line, MIXERCONTROL_CONTROLTYPE_VOLUME, 0, {1000, 2000}));
-            sourceMutes.push_back(
-                mixer.AddControl(device, line, MIXERCONTROL_CONTROLTYPE_MUTE, kUniform, {0}));
+            sourceVolumes.push_back(mixer.AddControl(device, line, Type::Volume, 0, {1000, 2000}));
+            sourceMutes.push_back(mixer.AddControl(device, line, Type::Mute, kUniform, {0}));
         }
     }
 
-    static LineReading Read(TAudioMixer& audio, int destination, int line) {
-        LineReading r;
-        r.ok = audio.ReadLineVolume(destination, line, r.left, r.right, r.mute, r.stereo,
-                                    r.volumeDisabled, r.muteDisabled, r.muteIsSelect);
-        return r;
+    static TLineVolume Read(TAudioMixer& audio, int destination, int line) {
+        return audio.ReadLineVolume(destination, line);
     }
 
     platform::ScopedBackend<platform::MixerBackend> installed;
@@ -92,11 +80,11 @@ TEST_F(AudioMixer, WithoutADeviceNothingIsOpenedAndReadsFail) {
     EXPECT_EQ(audio.Destinations()->Count(), 0);
     EXPECT_TRUE(mixer.CallsOf(Op::Open).empty());
 
-    LineReading r = Read(audio, 0, -1);
-    EXPECT_FALSE(r.ok);
-    EXPECT_EQ(r.left, -1);
-    EXPECT_EQ(r.right, -1);
-    EXPECT_EQ(r.mute, -1);
+    TLineVolume r = Read(audio, 0, -1);
+    EXPECT_FALSE(r.Found);
+    EXPECT_EQ(r.LeftVolume, -1);
+    EXPECT_EQ(r.RightVolume, -1);
+    EXPECT_EQ(r.Mute, -1);
     EXPECT_FALSE(audio.WriteLineVolume(0, -1, 32768, 32768, 0));
 }
 
@@ -111,26 +99,26 @@ TEST_F(AudioMixer, OpensWithNotificationsTwiceThenWithout) {
         mixer.ClearCalls();
         mixer.ClearFailures();
         mixer.Fail(
-            Op::Open, MMSYSERR_ALLOCATED,
-            [](const ScriptedMixer::Call& call) { return call.withWindow; }, c.failingWithWindow);
+            Op::Open, [](const ScriptedMixer::Call& call) { return call.withWindow; },
+            c.failingWithWindow);
         TAudioMixer audio;
         auto opens = mixer.CallsOf(Op::Open);
         ASSERT_EQ(static_cast<int>(opens.size()), c.expectedOpens);
         EXPECT_EQ(opens.back().withWindow, c.lastWithWindow);
         EXPECT_EQ(audio.MixerId(), 0);
-        EXPECT_EQ(Read(audio, 0, -1).left, 40000);
+        EXPECT_EQ(Read(audio, 0, -1).LeftVolume, 40000);
     }
 }
 
 TEST_F(AudioMixer, ADeviceThatWillNotOpenLeavesTheMixerClosedAndEmpty) {
     SpeakersWithSources({"Wave"});
-    mixer.Fail(Op::Open, MMSYSERR_NODRIVER);
+    mixer.Fail(Op::Open);
     TAudioMixer audio;
     EXPECT_EQ(mixer.CallsOf(Op::Open).size(), 3u);
     EXPECT_EQ(audio.MixerId(), -1);
     ASSERT_NE(audio.Destinations(), nullptr);
     EXPECT_EQ(audio.Destinations()->Count(), 0);
-    EXPECT_FALSE(Read(audio, 0, -1).ok);
+    EXPECT_FALSE(Read(audio, 0, -1).Found);
 }
 
 TEST_F(AudioMixer, MixerIdOutsideTheDevicesChangesNothing) {
@@ -162,40 +150,40 @@ TEST_F(AudioMixer, SettingTheOpenIdAgainClosesAndReopensIt) {
     EXPECT_EQ(mixer.CallsOf(Op::Open).size(), 1u);
     EXPECT_NE(audio.Handle(), first);
     EXPECT_EQ(mixer.OpenHandles().size(), 1u);
-    EXPECT_EQ(Read(audio, 0, -1).left, 12345);
+    EXPECT_EQ(Read(audio, 0, -1).LeftVolume, 12345);
 }
 
 TEST_F(AudioMixer, SettingAnotherIdOpensThatDevice) {
     SpeakersWithSources({});
     UINT second = mixer.AddDevice("Second card");
     DWORD line = mixer.AddDestination(second, "Line out", 1);
-    mixer.AddControl(second, line, MIXERCONTROL_CONTROLTYPE_VOLUME, 0, {777});
+    mixer.AddControl(second, line, Type::Volume, 0, {777});
     TAudioMixer audio;
     audio.SetMixerId(1);
     EXPECT_EQ(audio.MixerId(), 1);
     EXPECT_EQ(audio.ProductName(), "Second card");
-    EXPECT_EQ(Read(audio, 0, -1).left, 777);
+    EXPECT_EQ(Read(audio, 0, -1).LeftVolume, 777);
     EXPECT_EQ(mixer.OpenHandles().size(), 1u);
 }
 
 TEST_F(AudioMixer, ReadsVolumeMuteAndFlagsOfLines) {
     SpeakersWithSources({"Wave"});
     TAudioMixer audio;
-    LineReading master = Read(audio, 0, -1);
-    EXPECT_TRUE(master.ok);
-    EXPECT_EQ(master.left, 40000);
-    EXPECT_EQ(master.right, 20000);
-    EXPECT_TRUE(master.stereo);
-    EXPECT_EQ(master.mute, 1);
-    EXPECT_FALSE(master.volumeDisabled);
-    EXPECT_FALSE(master.muteDisabled);
-    EXPECT_FALSE(master.muteIsSelect);
+    TLineVolume master = Read(audio, 0, -1);
+    EXPECT_TRUE(master.Found);
+    EXPECT_EQ(master.LeftVolume, 40000);
+    EXPECT_EQ(master.RightVolume, 20000);
+    EXPECT_TRUE(master.Stereo);
+    EXPECT_EQ(master.Mute, 1);
+    EXPECT_FALSE(master.VolumeDisabled);
+    EXPECT_FALSE(master.MuteDisabled);
+    EXPECT_FALSE(master.MuteIsSelect);
 
-    LineReading wave = Read(audio, 0, 0);
-    EXPECT_TRUE(wave.ok);
-    EXPECT_EQ(wave.left, 1000);
-    EXPECT_EQ(wave.right, 2000);
-    EXPECT_EQ(wave.mute, 0);
+    TLineVolume wave = Read(audio, 0, 0);
+    EXPECT_TRUE(wave.Found);
+    EXPECT_EQ(wave.LeftVolume, 1000);
+    EXPECT_EQ(wave.RightVolume, 2000);
+    EXPECT_EQ(wave.Mute, 0);
 }
 
 TEST_F(AudioMixer, MissingLinesAndControlsReadAsMinusOne) {
@@ -210,45 +198,45 @@ TEST_F(AudioMixer, MissingLinesAndControlsReadAsMinusOne) {
     };
     // Source 0 of a destination without sources; a line without controls; no destination 5.
     for (const Case& c : {Case{0, 0, true}, Case{1, -1, true}, Case{5, -1, false}}) {
-        LineReading r = Read(audio, c.destination, c.line);
-        EXPECT_EQ(r.ok, c.ok) << c.destination << "/" << c.line;
-        EXPECT_EQ(r.left, -1);
-        EXPECT_EQ(r.right, -1);
-        EXPECT_EQ(r.mute, -1);
-        EXPECT_FALSE(r.stereo);
-        EXPECT_TRUE(r.volumeDisabled);
-        EXPECT_TRUE(r.muteDisabled);
-        EXPECT_FALSE(r.muteIsSelect);
+        TLineVolume r = Read(audio, c.destination, c.line);
+        EXPECT_EQ(r.Found, c.ok) << c.destination << "/" << c.line;
+        EXPECT_EQ(r.LeftVolume, -1);
+        EXPECT_EQ(r.RightVolume, -1);
+        EXPECT_EQ(r.Mute, -1);
+        EXPECT_FALSE(r.Stereo);
+        EXPECT_TRUE(r.VolumeDisabled);
+        EXPECT_TRUE(r.MuteDisabled);
+        EXPECT_FALSE(r.MuteIsSelect);
     }
 }
 
 TEST_F(AudioMixer, ChannelLayoutDecidesStereo) {
     device = mixer.AddDevice("Scripted");
     DWORD mono = mixer.AddDestination(device, "Mono", 1);
-    mixer.AddControl(device, mono, MIXERCONTROL_CONTROLTYPE_VOLUME, 0, {3000});
+    mixer.AddControl(device, mono, Type::Volume, 0, {3000});
     DWORD joined = mixer.AddDestination(device, "Joined", 2);
-    mixer.AddControl(device, joined, MIXERCONTROL_CONTROLTYPE_VOLUME, kUniform, {5000});
+    mixer.AddControl(device, joined, Type::Volume, kUniform, {5000});
     TAudioMixer audio;
 
     for (int destination : {0, 1}) {
-        LineReading r = Read(audio, destination, -1);
-        EXPECT_EQ(r.left, r.right) << destination;
-        EXPECT_FALSE(r.stereo) << destination;
+        TLineVolume r = Read(audio, destination, -1);
+        EXPECT_EQ(r.LeftVolume, r.RightVolume) << destination;
+        EXPECT_FALSE(r.Stereo) << destination;
     }
-    EXPECT_EQ(Read(audio, 0, -1).left, 3000);
-    EXPECT_EQ(Read(audio, 1, -1).left, 5000);
+    EXPECT_EQ(Read(audio, 0, -1).LeftVolume, 3000);
+    EXPECT_EQ(Read(audio, 1, -1).LeftVolume, 5000);
 }
 
 TEST_F(AudioMixer, DisabledFlagsAndNonZeroMuteValuesAreReported) {
     device = mixer.AddDevice("Scripted");
     DWORD line = mixer.AddDestination(device, "Speakers", 2);
-    mixer.AddControl(device, line, MIXERCONTROL_CONTROLTYPE_VOLUME, kDisabled, {1, 2});
-    mixer.AddControl(device, line, MIXERCONTROL_CONTROLTYPE_MUTE, kUniform | kDisabled, {7});
+    mixer.AddControl(device, line, Type::Volume, kDisabled, {1, 2});
+    mixer.AddControl(device, line, Type::Mute, kUniform | kDisabled, {7});
     TAudioMixer audio;
-    LineReading r = Read(audio, 0, -1);
-    EXPECT_TRUE(r.volumeDisabled);
-    EXPECT_TRUE(r.muteDisabled);
-    EXPECT_EQ(r.mute, 1);
+    TLineVolume r = Read(audio, 0, -1);
+    EXPECT_TRUE(r.VolumeDisabled);
+    EXPECT_TRUE(r.MuteDisabled);
+    EXPECT_EQ(r.Mute, 1);
 }
 
 TEST_F(AudioMixer, OnlyTheFirstVolumeAndMuteCountAndMultipleItemControlsAreSkipped) {
@@ -257,52 +245,26 @@ TEST_F(AudioMixer, OnlyTheFirstVolumeAndMuteCountAndMultipleItemControlsAreSkipp
     DWORD other = mixer.AddSource(device, line, "Wave", 1);
     // A multiple-item volume comes first and must be passed over.
     mixer.AddMux(device, line, {other}, {1}, kUniform);
-    mixer.AddControl(device, line, MIXERCONTROL_CONTROLTYPE_VOLUME, 0, {100});
-    mixer.AddControl(device, line, MIXERCONTROL_CONTROLTYPE_VOLUME, 0, {200});
-    mixer.AddControl(device, line, MIXERCONTROL_CONTROLTYPE_MUTE, 0, {0});
-    mixer.AddControl(device, line, MIXERCONTROL_CONTROLTYPE_MUTE, 0, {1});
+    mixer.AddControl(device, line, Type::Volume, 0, {100});
+    mixer.AddControl(device, line, Type::Volume, 0, {200});
+    mixer.AddControl(device, line, Type::Mute, 0, {0});
+    mixer.AddControl(device, line, Type::Mute, 0, {1});
     TAudioMixer audio;
-    LineReading r = Read(audio, 0, -1);
-    EXPECT_EQ(r.left, 100);
-    EXPECT_EQ(r.mute, 0);
+    TLineVolume r = Read(audio, 0, -1);
+    EXPECT_EQ(r.LeftVolume, 100);
+    EXPECT_EQ(r.Mute, 0);
 }
 
 TEST_F(AudioMixer, AFailingValueReadLeavesThatNumberAtMinusOne) {
     SpeakersWithSources({});
     TAudioMixer audio;
-    mixer.Fail(Op::GetControlDetails, MMSYSERR_ERROR,
+    mixer.Fail(Op::Read,
                [&](const ScriptedMixer::Call& call) { return call.controlId == speakersVolume; });
-    LineReading r = Read(audio, 0, -1);
-    EXPECT_TRUE(r.ok);
-    EXPECT_EQ(r.left, -1);
-    EXPECT_TRUE(r.volumeDisabled);
-    EXPECT_EQ(r.mute, 1);
-}
-
-TEST_F(AudioMixer, FailingLineAndControlQueriesLeaveThoseOut) {
-    SpeakersWithSources({"A", "B", "C"});
-    DWORD second = mixer.AddDestination(device, "Recording", 2);
-    (void)second;
-    mixer.Fail(Op::GetLineInfo, MIXERR_INVALLINE, [](const ScriptedMixer::Call& call) {
-        return call.query == MIXER_GETLINEINFOF_SOURCE && call.source == 1;
-    });
-    mixer.Fail(Op::GetLineInfo, MIXERR_INVALLINE, [](const ScriptedMixer::Call& call) {
-        return call.query == MIXER_GETLINEINFOF_DESTINATION && call.destination == 1;
-    });
-    mixer.Fail(Op::GetLineControls, MMSYSERR_ERROR,
-               [&](const ScriptedMixer::Call& call) { return call.lineId == sourceLines[2]; });
-    TAudioMixer audio;
-
-    ASSERT_EQ(audio.Destinations()->Count(), 1);
-    TMixerConnections* connections = audio.Destinations()->Get(0)->Connections.get();
-    ASSERT_EQ(connections->Count(), 2);
-    EXPECT_STREQ(connections->Get(0)->Line.szName, "A");
-    EXPECT_STREQ(connections->Get(1)->Line.szName, "C") << "positions close up";
-    EXPECT_EQ(connections->Get(1)->Controls->Count(), 0);
-
-    EXPECT_EQ(Read(audio, 0, 1).left, -1);
-    EXPECT_EQ(Read(audio, 0, 1).mute, -1);
-    EXPECT_EQ(Read(audio, 0, 0).left, 1000);
+    TLineVolume r = Read(audio, 0, -1);
+    EXPECT_TRUE(r.Found);
+    EXPECT_EQ(r.LeftVolume, -1);
+    EXPECT_TRUE(r.VolumeDisabled);
+    EXPECT_EQ(r.Mute, 1);
 }
 
 TEST_F(AudioMixer, WritesVolumeAndMuteOfALine) {
@@ -366,30 +328,25 @@ TEST_F(AudioMixer, ALineIsAsLoudAsItsQuietestChannelAndMutedWhenAnyChannelIs) {
         UINT id = scripted.AddDevice("Scripted");
         DWORD line = scripted.AddDestination(id, "Speakers", c.channels);
         if (!c.volume.empty()) {
-            scripted.AddControl(id, line, MIXERCONTROL_CONTROLTYPE_VOLUME, c.volumeFlags, c.volume);
+            scripted.AddControl(id, line, Type::Volume, c.volumeFlags, c.volume);
         }
-        scripted.AddControl(id, line, MIXERCONTROL_CONTROLTYPE_MUTE, c.muteFlags, c.mute);
+        scripted.AddControl(id, line, Type::Mute, c.muteFlags, c.mute);
         TAudioMixer audio;
 
-        LineReading r;
-        std::int32_t quietest = -2;
-        r.ok = audio.ReadLineVolume(0, -1, r.left, r.right, r.mute, r.stereo, r.volumeDisabled,
-                                    r.muteDisabled, r.muteIsSelect, &quietest);
-        EXPECT_TRUE(r.ok) << c.name;
-        EXPECT_EQ(quietest, c.quietest) << c.name;
-        EXPECT_EQ(r.left, c.left) << c.name;
-        EXPECT_EQ(r.right, c.right) << c.name;
-        EXPECT_EQ(r.mute, c.muted) << c.name;
+        TLineVolume r = audio.ReadLineVolume(0, -1);
+        EXPECT_TRUE(r.Found) << c.name;
+        EXPECT_EQ(r.QuietestVolume, c.quietest) << c.name;
+        EXPECT_EQ(r.LeftVolume, c.left) << c.name;
+        EXPECT_EQ(r.RightVolume, c.right) << c.name;
+        EXPECT_EQ(r.Mute, c.muted) << c.name;
     }
 }
 
 TEST_F(AudioMixer, WritingAVolumeSetsEveryChannel) {
     device = mixer.AddDevice("Scripted");
     DWORD line = mixer.AddDestination(device, "Speakers", 6);
-    DWORD volume = mixer.AddControl(device, line, MIXERCONTROL_CONTROLTYPE_VOLUME, 0,
-                                    {65535, 0, 65535, 0, 65535, 0});
-    DWORD mute =
-        mixer.AddControl(device, line, MIXERCONTROL_CONTROLTYPE_MUTE, 0, {1, 0, 1, 0, 1, 0});
+    DWORD volume = mixer.AddControl(device, line, Type::Volume, 0, {65535, 0, 65535, 0, 65535, 0});
+    DWORD mute = mixer.AddControl(device, line, Type::Mute, 0, {1, 0, 1, 0, 1, 0});
     TAudioMixer audio;
 
     EXPECT_TRUE(audio.WriteLineVolume(0, -1, 32768, 32768, 0));
@@ -408,7 +365,7 @@ TEST_F(AudioMixer, WritingAMissingLineChangesNothingButAMissingSourceStillSuccee
     mixer.ClearCalls();
     EXPECT_FALSE(audio.WriteLineVolume(3, -1, 1, 1, 0));
     EXPECT_TRUE(audio.WriteLineVolume(0, 0, 1, 1, 0));
-    EXPECT_TRUE(mixer.CallsOf(Op::SetControlDetails).empty());
+    EXPECT_TRUE(mixer.CallsOf(Op::Write).empty());
 }
 
 class AudioMixerWithSourceList : public AudioMixer {
@@ -419,8 +376,7 @@ protected:
         for (const char* name : {"Mic", "Line", "CD"}) {
             DWORD line = mixer.AddSource(device, speakers, name, 1);
             sourceLines.push_back(line);
-            sourceMutes.push_back(
-                mixer.AddControl(device, line, MIXERCONTROL_CONTROLTYPE_MUTE, 0, {0}));
+            sourceMutes.push_back(mixer.AddControl(device, line, Type::Mute, 0, {0}));
         }
         mux = mixer.AddMux(device, speakers, sourceLines, {0, 1, 0});
     }
@@ -431,11 +387,11 @@ TEST_F(AudioMixerWithSourceList, ASourcesMuteIsWhetherItIsSelected) {
     TAudioMixer audio;
     std::vector<std::int32_t> expected = {0, 1, 0};
     for (int source = 0; source < 3; ++source) {
-        LineReading r = Read(audio, 0, source);
-        EXPECT_TRUE(r.ok);
-        EXPECT_EQ(r.mute, expected[static_cast<size_t>(source)]) << source;
-        EXPECT_TRUE(r.muteIsSelect);
-        EXPECT_FALSE(r.muteDisabled);
+        TLineVolume r = Read(audio, 0, source);
+        EXPECT_TRUE(r.Found);
+        EXPECT_EQ(r.Mute, expected[static_cast<size_t>(source)]) << source;
+        EXPECT_TRUE(r.MuteIsSelect);
+        EXPECT_FALSE(r.MuteDisabled);
     }
 }
 
@@ -452,12 +408,10 @@ TEST_F(AudioMixerWithSourceList, WritingSelectsTheSourceAloneOrNone) {
 TEST_F(AudioMixerWithSourceList, AnUnreadableListFallsBackToTheSourcesOwnMute) {
     mixer.SetValues(device, sourceMutes[1], {1});
     TAudioMixer audio;
-    mixer.Fail(Op::GetControlDetails, MMSYSERR_ERROR, [](const ScriptedMixer::Call& call) {
-        return call.query == MIXER_GETCONTROLDETAILSF_LISTTEXT;
-    });
-    LineReading r = Read(audio, 0, 1);
-    EXPECT_FALSE(r.muteIsSelect);
-    EXPECT_EQ(r.mute, 1);
+    mixer.Fail(Op::Read, [&](const ScriptedMixer::Call& call) { return call.controlId == mux; });
+    TLineVolume r = Read(audio, 0, 1);
+    EXPECT_FALSE(r.MuteIsSelect);
+    EXPECT_EQ(r.Mute, 1);
 }
 
 TEST_F(AudioMixer, ChangeNotificationsReachTheirEventsOnTheOwningThread) {
@@ -501,8 +455,7 @@ TEST_F(AudioMixer, ChangeNotificationsReachTheirEventsOnTheOwningThread) {
 
 TEST_F(AudioMixer, AMixerOpenedWithoutNotificationsNeverRaisesThem) {
     SpeakersWithSources({});
-    mixer.Fail(Op::Open, MMSYSERR_ALLOCATED,
-               [](const ScriptedMixer::Call& call) { return call.withWindow; });
+    mixer.Fail(Op::Open, [](const ScriptedMixer::Call& call) { return call.withWindow; });
     TAudioMixer audio;
     ASSERT_EQ(audio.MixerId(), 0);
     EXPECT_FALSE(mixer.RaiseControlChange(audio.Handle(), speakersVolume));

@@ -87,32 +87,22 @@ bool StallingMixer::Passes() {
     return true;
 }
 
-MMRESULT StallingMixer::Open(UINT deviceId, HWND window, HMIXER& handle) {
+bool StallingMixer::Open(UINT id, HWND window, HMIXER& handle, platform::MixerDevice& device) {
     timeline_.Add("mixer open");
-    if (!Passes()) {
-        return MMSYSERR_ERROR;
-    }
-    return inner_.Open(deviceId, window, handle);
+    return Passes() && inner_.Open(id, window, handle, device);
 }
 
-MMRESULT StallingMixer::GetControlDetails(HMIXER handle, MIXERCONTROLDETAILS& details,
-                                          DWORD query) {
-    if (!Passes()) {
-        return MMSYSERR_ERROR;
-    }
-    return inner_.GetControlDetails(handle, details, query);
+bool StallingMixer::Read(HMIXER handle, DWORD controlId, std::vector<std::int32_t>& values) {
+    return Passes() && inner_.Read(handle, controlId, values);
 }
 
-MMRESULT StallingMixer::SetControlDetails(HMIXER handle, MIXERCONTROLDETAILS& details,
-                                          DWORD query) {
-    std::string entry = "mixer set " + std::to_string(details.dwControlID);
-    const auto* values = static_cast<const LONG*>(details.paDetails);
-    const DWORD count = details.cChannels * std::max<DWORD>(details.cMultipleItems, 1);
-    for (DWORD i = 0; values != nullptr && i < count; ++i) {
-        entry += " " + std::to_string(values[i]);
+bool StallingMixer::Write(HMIXER handle, DWORD controlId, const std::vector<std::int32_t>& values) {
+    std::string entry = "mixer set " + std::to_string(controlId);
+    for (std::int32_t value : values) {
+        entry += " " + std::to_string(value);
     }
     timeline_.Add(entry);
-    return inner_.SetControlDetails(handle, details, query);
+    return inner_.Write(handle, controlId, values);
 }
 
 BOOL StallingServices::QueryStatus(SC_HANDLE service, SERVICE_STATUS* status) {
@@ -176,15 +166,15 @@ ScriptedWorld::ScriptedWorld(WorldOptions options)
     if (options.mixer) {
         UINT device = mixer.AddDevice("Scripted Audio");
         DWORD speakers = mixer.AddDestination(device, "Speakers", 2);
-        masterVolume =
-            mixer.AddControl(device, speakers, MIXERCONTROL_CONTROLTYPE_VOLUME, 0, {40000, 40000});
-        masterMute = mixer.AddControl(device, speakers, MIXERCONTROL_CONTROLTYPE_MUTE,
-                                      MIXERCONTROL_CONTROLF_UNIFORM, {0});
+        masterVolume = mixer.AddControl(device, speakers, platform::MixerControl::Type::Volume, 0,
+                                        {40000, 40000});
+        masterMute = mixer.AddControl(device, speakers, platform::MixerControl::Type::Mute,
+                                      platform::ScriptedMixer::kUniform, {0});
         DWORD wave = mixer.AddSource(device, speakers, "Wave", 2);
         sourceVolume =
-            mixer.AddControl(device, wave, MIXERCONTROL_CONTROLTYPE_VOLUME, 0, {40000, 40000});
-        sourceMute = mixer.AddControl(device, wave, MIXERCONTROL_CONTROLTYPE_MUTE,
-                                      MIXERCONTROL_CONTROLF_UNIFORM, {0});
+            mixer.AddControl(device, wave, platform::MixerControl::Type::Volume, 0, {40000, 40000});
+        sourceMute = mixer.AddControl(device, wave, platform::MixerControl::Type::Mute,
+                                      platform::ScriptedMixer::kUniform, {0});
     }
     if (options.service) {
         platform::ScriptedService running;

@@ -59,21 +59,11 @@ public:
     platform::testing::ScriptedStall stall;
     std::chrono::milliseconds bound{2500};
 
-    UINT GetNumDevs() override { return inner_.GetNumDevs(); }
-    MMRESULT Open(UINT deviceId, HWND window, HMIXER& handle) override;
-    MMRESULT Close(HMIXER handle) override { return inner_.Close(handle); }
-    std::optional<UINT> DeviceOf(HMIXER handle) override { return inner_.DeviceOf(handle); }
-    MMRESULT GetDevCaps(UINT deviceId, MIXERCAPSA& caps) override {
-        return inner_.GetDevCaps(deviceId, caps);
-    }
-    MMRESULT GetLineInfo(HMIXER handle, MIXERLINEA& line, DWORD query) override {
-        return inner_.GetLineInfo(handle, line, query);
-    }
-    MMRESULT GetLineControls(HMIXER handle, MIXERLINECONTROLSA& controls, DWORD query) override {
-        return inner_.GetLineControls(handle, controls, query);
-    }
-    MMRESULT GetControlDetails(HMIXER handle, MIXERCONTROLDETAILS& details, DWORD query) override;
-    MMRESULT SetControlDetails(HMIXER handle, MIXERCONTROLDETAILS& details, DWORD query) override;
+    UINT DeviceCount() override { return inner_.DeviceCount(); }
+    bool Open(UINT id, HWND window, HMIXER& handle, platform::MixerDevice& device) override;
+    void Close(HMIXER handle) override { inner_.Close(handle); }
+    bool Read(HMIXER handle, DWORD controlId, std::vector<std::int32_t>& values) override;
+    bool Write(HMIXER handle, DWORD controlId, const std::vector<std::int32_t>& values) override;
 
 private:
     bool Passes();
