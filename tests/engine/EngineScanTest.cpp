@@ -36,8 +36,8 @@ TEST_P(CodeOrder, FollowsTheChecksThatCanRun) {
     EXPECT_THAT(log.Codes(), ElementsAreArray(c.codes));
     // The codes after a check carry the engine's own record; the others carry nothing.
     for (const NotificationLog::Note& note : log.Notes()) {
-        const bool afterACheck =
-            note.code == 7 || note.code == 8 || note.code == 9 || note.code == 10 || note.code == 11;
+        const bool afterACheck = note.code == 7 || note.code == 8 || note.code == 9 ||
+                                 note.code == 10 || note.code == 11;
         EXPECT_EQ(note.carriesResult, afterACheck) << "code " << note.code;
         EXPECT_EQ(note.nullPayload, !afterACheck) << "code " << note.code;
         // Idle turns True just before the last notification, and only then.
@@ -180,6 +180,10 @@ TEST(EngineScan, AMixerDeviceIsReopenedBeforeEveryMixerCheck) {
     NotificationLog log;
     TOEVolumeFixer engine;
     engine.OnStateChange = log.Handler(engine);
+    EXPECT_TRUE(world.mixer.CallsOf(platform::ScriptedMixer::Operation::Open).empty())
+        << "the engine opens its mixer when first needed, not when it is made";
+    EXPECT_FALSE(engine.Mixer.Opened());
+    engine.Mixer.Get();
     const int opensAtCreation =
         static_cast<int>(world.mixer.CallsOf(platform::ScriptedMixer::Operation::Open).size());
 
