@@ -1,6 +1,5 @@
 #include "platform/LazyLibraries.h"
 
-#include <atomic>
 #include <cstdio>
 #include <dlfcn.h>
 #include <mutex>
@@ -27,7 +26,7 @@ std::mutex& BindMutex() {
     return mutex;
 }
 
-std::atomic<void*> handles[LAZY_LIBRARY_COUNT];
+void* handles[LAZY_LIBRARY_COUNT]; // under BindMutex
 
 [[noreturn]] void CannotBind(const char* what, const char* name) {
     const char* reason = dlerror();
@@ -53,7 +52,7 @@ extern "C" void* TmLazyBind(LazyEntry* entry) {
         return address; // another thread bound it meanwhile
     }
     const long id = entry->library;
-    void* handle = handles[id].load();
+    void* handle = handles[id];
     if (handle == nullptr) {
         handle = dlopen(Soname(id), RTLD_NOW | RTLD_LOCAL);
         if (handle == nullptr) {
@@ -68,11 +67,3 @@ extern "C" void* TmLazyBind(LazyEntry* entry) {
     __atomic_store_n(&entry->address, address, __ATOMIC_RELEASE);
     return address;
 }
-
-namespace platform {
-
-bool LazyLibraryLoaded(int id) {
-    return id >= 0 && id < LAZY_LIBRARY_COUNT && handles[id].load() != nullptr;
-}
-
-} // namespace platform

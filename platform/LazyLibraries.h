@@ -13,12 +13,3 @@
 #define LAZY_ID_PULSE 1
 #define LAZY_ID_SYSTEMD 2
 #define LAZY_LIBRARY_COUNT 3
-
-#ifndef __ASSEMBLER__
-namespace platform {
-
-// Whether the library with that number has been loaded yet (for tests and the benchmarks).
-bool LazyLibraryLoaded(int id);
-
-} // namespace platform
-#endif
