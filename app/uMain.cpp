@@ -26,7 +26,11 @@
 #include <QCloseEvent>
 #include <QLabel>
 #include <QShowEvent>
+#include <QTimer>
 #include <QWindow>
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
 #include <string>
 #include <utility>
 
@@ -101,6 +105,7 @@ void TOEM_FORM::FormCreate(QObject*) {
     platform::MarkStartupPhase("pictures-decoded");
     WriteVersionLabel(steps);
     BindEngine();
+    createFailed_ = steps.Failed();
 }
 
 void TOEM_FORM::LoadConfiguration(FirstErrorReport& steps) {
@@ -111,16 +116,44 @@ void TOEM_FORM::LoadConfiguration(FirstErrorReport& steps) {
     });
 }
 
+namespace {
+
+void LoadPicture(FirstErrorReport& steps, TImage* picture) {
+    steps.Step([picture] {
+        const std::string path = "form1#frame1#RES#" + picture->objectName().toStdString();
+        // The loader hands out its own picture, replaced by its next load: we keep a copy, and
+        // let the loader's go at once.
+        picture->SetGraphic(ResourceInstance()->LoadConfiguredGraphic(path, "", false));
+        ResourceInstance()->SharedPicture().Clear();
+    });
+}
+
+} // namespace
+
+// Only what the welcome page shows; the other pages' pictures follow the first frame.
 void TOEM_FORM::LoadPictures(FirstErrorReport& steps) {
-    for (TImage* picture : {OEM_FORM_IMG_0, OEM_FORM_TAB_0_TTS_0_IMG_0, OEM_FORM_TAB_0_TTS_1_IMG_0,
-                            OEM_FORM_TAB_0_TTS_2_IMG_0, OEM_FORM_TAB_0_TTS_1_PAL_0_IMG_0,
-                            OEM_FORM_TAB_0_TTS_2_PAL_0_IMG_0}) {
-        steps.Step([picture] {
-            const std::string path = "form1#frame1#RES#" + picture->objectName().toStdString();
-            // The loader hands out its own picture, replaced by its next load: we keep a copy.
-            picture->SetGraphic(ResourceInstance()->LoadConfiguredGraphic(path, "", false));
-        });
+    for (TImage* picture : {OEM_FORM_IMG_0, OEM_FORM_TAB_0_TTS_0_IMG_0}) {
+        LoadPicture(steps, picture);
     }
+}
+
+void TOEM_FORM::LoadLaterPictures() {
+    if (laterPicturesLoaded_) {
+        return;
+    }
+    laterPicturesLoaded_ = true;
+    // The same run of steps as the window's creation: a cause that failed there (a missing
+    // configuration) was reported then, and is not reported again.
+    FirstErrorReport steps(createFailed_);
+    for (TImage* picture : {OEM_FORM_TAB_0_TTS_1_IMG_0, OEM_FORM_TAB_0_TTS_2_IMG_0,
+                            OEM_FORM_TAB_0_TTS_1_PAL_0_IMG_0, OEM_FORM_TAB_0_TTS_2_PAL_0_IMG_0}) {
+        LoadPicture(steps, picture);
+    }
+#ifdef __GLIBC__
+    // Start-up is over: what its temporaries left free in the heap goes back to the system
+    // rather than stay resident for the window's whole life.
+    malloc_trim(0);
+#endif
 }
 
 void TOEM_FORM::LoadImageButtons(FirstErrorReport& steps) {
@@ -129,6 +162,7 @@ void TOEM_FORM::LoadImageButtons(FirstErrorReport& steps) {
             const std::string path = "form1#frame1#RES#" + button->objectName().toStdString();
             // Decoded as the other pictures are, so that no extracted file stays behind.
             button->SetImageNorm(ResourceInstance()->LoadConfiguredGraphic(path, "", false));
+            ResourceInstance()->SharedPicture().Clear();
         });
     }
 }
@@ -164,9 +198,21 @@ void TOEM_FORM::FormDestroy(QObject*) {
 }
 
 void TOEM_FORM::XTabChange(TTabSheetEx* Page) {
+    const auto index = static_cast<SmallInt>(Page != nullptr ? Page->PageIndex() : -1);
+    // A page's drawn items are drawn afresh whenever it is prepared: the bitmaps of the pages
+    // that no longer show are let go (each about a megabyte, twice over for its see-through
+    // copy).
+    const SmallInt pages[] = {kWelcomePage, kScanningPage, kReportPage};
+    TImage* const overlays[] = {OEM_FORM_TAB_0_TTS_0_IMG_1, OEM_FORM_TAB_0_TTS_1_IMG_1,
+                                OEM_FORM_TAB_0_TTS_2_IMG_1};
+    for (std::size_t i = 0; i < std::size(pages); ++i) {
+        if (pages[i] != index) {
+            overlays[i]->Clear();
+        }
+    }
     // A page whose preparation fails (a drawn item that cannot be drawn) is reported and shown
     // as far as it got; whoever switched to it goes on - a start still starts the scan.
-    Guarded([&] { PreparePage(static_cast<SmallInt>(Page != nullptr ? Page->PageIndex() : -1)); });
+    Guarded([&] { PreparePage(index); });
 }
 
 LRESULT TOEM_FORM::WndProc(UINT Message, WPARAM wParam, LPARAM lParam) {
@@ -196,6 +242,17 @@ void TOEM_FORM::BringToFront(const platform::ActivationRequest& request) {
     show();
     raise();
     activateWindow();
+}
+
+bool TOEM_FORM::event(QEvent* event) {
+    const bool handled = QWidget::event(event);
+    // The first paint: once it has reached the screen (the loop's next turn), what the other
+    // pages need is loaded, unless a page asked for it first.
+    if (event->type() == QEvent::Paint && !laterPicturesLoaded_ && !laterPicturesQueued_) {
+        laterPicturesQueued_ = true;
+        QTimer::singleShot(0, this, [this] { Guarded([this] { LoadLaterPictures(); }); });
+    }
+    return handled;
 }
 
 void TOEM_FORM::showEvent(QShowEvent* event) {

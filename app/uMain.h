@@ -130,6 +130,11 @@ public:
 
     void ShowPage(SmallInt Index);
     void PreparePage(SmallInt Index);
+    // The pictures of the scanning and report pages (backgrounds, busy indicators). The window
+    // loads them right after its first frame, or when one of those pages is prepared before
+    // that; a later call does nothing. A failure is reported as the creation's are.
+    void LoadLaterPictures();
+    bool LaterPicturesLoaded() const { return laterPicturesLoaded_; }
     // "Your computer sound works fine.", returning when the user closed the box.
     void ShowNoProblems();
     // The report page's repair (TReportPage::RunRepair), a close waiting until it has ended.
@@ -151,6 +156,7 @@ public:
     void BringToFront(const platform::ActivationRequest& request);
 
 protected:
+    bool event(QEvent* event) override;
     void showEvent(QShowEvent* event) override;
     // While the repair walks or one of the flow's message boxes is open, a close waits until
     // that has ended: the window never goes from under a nested event loop.
@@ -192,6 +198,9 @@ private:
     const TFormSettings settings_;
     std::unique_ptr<platform::MessageTarget> messageTarget_;
     bool formShown_ = false;
+    bool createFailed_ = false; // FormCreate reported an error
+    bool laterPicturesQueued_ = false;
+    bool laterPicturesLoaded_ = false;
     // The engine the worker's notifications come from; set before the first scan and valid
     // until the engine has joined its worker, unlike Engine, which FormDestroy clears first.
     TOEVolumeFixer* boundEngine_ = nullptr;

@@ -34,6 +34,9 @@ void TOEM_FORM::PreparePage(SmallInt Index) {
     if (OnPreparePage) {
         OnPreparePage(Index);
     }
+    if (Index == kScanningPage || Index == kReportPage) {
+        LoadLaterPictures();
+    }
     switch (Index) {
     case kWelcomePage:
         PrepareWelcomeControls();

@@ -70,7 +70,7 @@ FirstErrorReport::~FirstErrorReport() {
 }
 
 void FirstErrorReport::Note(std::exception_ptr error) noexcept {
-    if (first_) {
+    if (first_ || earlierReported_) {
         ReportToStandardError(error);
     } else {
         first_ = std::move(error);

@@ -48,6 +48,9 @@ template <class Result, class Body> Result GuardedOr(Result fallback, Body&& bod
 class FirstErrorReport {
 public:
     FirstErrorReport() = default;
+    // Steps that carry on from earlier ones: when those already reported their first error,
+    // every error here goes to standard error.
+    explicit FirstErrorReport(bool earlierReported) : earlierReported_(earlierReported) {}
     ~FirstErrorReport();
     FirstErrorReport(const FirstErrorReport&) = delete;
     FirstErrorReport& operator=(const FirstErrorReport&) = delete;
@@ -60,8 +63,12 @@ public:
         }
     }
 
+    // Whether a step has failed so far.
+    bool Failed() const noexcept { return first_ != nullptr; }
+
 private:
     void Note(std::exception_ptr error) noexcept;
 
     std::exception_ptr first_;
+    bool earlierReported_ = false;
 };

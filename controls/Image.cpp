@@ -10,18 +10,17 @@ namespace {
 // Delays as small as a few milliseconds occur in the wild; below this they only burn the CPU.
 constexpr int kShortestFrameDelayMs = 10;
 
-// A frame in the form Qt blends without converting it first, made once: the conversion of a
-// page-sized picture on every paint would cost more than the paint itself.
-QImage Premultiplied(const TGraphic& graphic, std::size_t frame) {
-    QImage image(graphic.Width(), graphic.Height(), QImage::Format_ARGB32_Premultiplied);
+// A frame as Qt draws it, on the graphic's own pixels rather than a copy of them: an opaque
+// frame is the plain RGB Qt copies to the screen as it is; one with see-through pixels Qt
+// premultiplies as it draws (only small pictures - buttons, busy indicators - have any). The
+// image must not outlive the graphic, nor see it changed.
+QImage FrameView(const TGraphic& graphic, std::size_t frame) {
     const std::vector<std::uint32_t>& pixels = graphic.Frame(frame).pixels;
-    for (int y = 0; y < graphic.Height(); ++y) {
-        auto* row = reinterpret_cast<QRgb*>(image.scanLine(y));
-        for (int x = 0; x < graphic.Width(); ++x) {
-            row[x] = qPremultiply(pixels[static_cast<std::size_t>(y) * graphic.Width() + x]);
-        }
-    }
-    return image;
+    const bool opaque = std::all_of(pixels.begin(), pixels.end(),
+                                    [](std::uint32_t pixel) { return (pixel >> 24) == 0xFF; });
+    return QImage(reinterpret_cast<const uchar*>(pixels.data()), graphic.Width(), graphic.Height(),
+                  static_cast<qsizetype>(graphic.Width()) * 4,
+                  opaque ? QImage::Format_RGB32 : QImage::Format_ARGB32);
 }
 
 } // namespace
@@ -47,10 +46,10 @@ void TImage::SetGraphic(const TGraphic& graphic) {
     timer_.stop();
     overlay_.reset();
     transparentBitmap_ = QImage();
-    graphic_ = graphic;
     frames_.clear();
+    graphic_ = graphic;
     for (std::size_t i = 0; i < graphic_.FrameCount(); ++i) {
-        frames_.push_back(Premultiplied(graphic_, i));
+        frames_.push_back(FrameView(graphic_, i));
     }
     frame_ = 0;
     passes_ = 0;
@@ -67,8 +66,8 @@ void TImage::Clear() {
 TDUIOverlay& TImage::Overlay() {
     if (!overlay_) {
         timer_.stop();
-        graphic_ = TGraphic();
         frames_.clear();
+        graphic_ = TGraphic();
         frame_ = 0;
         overlay_ = std::make_unique<TDUIOverlay>();
         overlay_->Canvas(QSize(std::max(width(), 1), std::max(height(), 1)));

@@ -94,15 +94,43 @@ std::thread StartPlainThread(std::function<void()> body) {
 
 } // namespace
 
+TAudioMixer& TDeferredMixer::Get() {
+    std::lock_guard lock(mutex_);
+    if (!mixer_) {
+        mixer_ = std::make_unique<TAudioMixer>();
+    }
+    return *mixer_;
+}
+
+bool TDeferredMixer::Opened() const {
+    std::lock_guard lock(mutex_);
+    return mixer_ != nullptr;
+}
+
+void TDeferredMixer::reset() {
+    std::unique_ptr<TAudioMixer> closing;
+    {
+        std::lock_guard lock(mutex_);
+        closing = std::move(mixer_);
+    }
+}
+
 TOEVolumeFixer::TOEVolumeFixer() : TOEVolumeFixer(TVolumeFixerSettings{}) {}
 
 TOEVolumeFixer::TOEVolumeFixer(TVolumeFixerSettings settings) : Settings(std::move(settings)) {
     if (!Settings.StartWorker) {
         Settings.StartWorker = StartPlainThread;
     }
-    Mixer = std::make_unique<TAudioMixer>();
     Idle = true;
-    Library = LoadDeviceLibrary();
+}
+
+const DeviceLibrary& TOEVolumeFixer::LoadedLibrary() const {
+    std::lock_guard lock(LibraryMutex_);
+    if (!LibraryLoaded_) {
+        LibraryLoaded_ = true;
+        Library = LoadDeviceLibrary();
+    }
+    return Library;
 }
 
 TOEVolumeFixer::~TOEVolumeFixer() {
@@ -134,6 +162,8 @@ std::int32_t TOEVolumeFixer::StartScan() {
         // Idle is set just before the last notification, so this waits at most for it.
         ThreadHandle.join();
     }
+    // The worker reads the mixer; it is made here, on the window's thread.
+    Mixer.Get();
     CancelRequested = false;
     Idle = false;
     Repaired = false;
@@ -265,7 +295,7 @@ void TOEVolumeFixer::RunChecks() {
         return;
     }
 
-    if (Library.LibraryHandle == nullptr) {
+    if (LoadedLibrary().LibraryHandle == nullptr) {
         return;
     }
     Send(ScanCode::DeviceCheckStarted, nullptr);

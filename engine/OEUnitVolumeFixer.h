@@ -13,11 +13,11 @@
 // a hold at once and joins the worker; once
 // it has begun, no notification is delivered any more. The worker's platform calls are all
 // bounded (the test sound by its length plus 2 s, each mixer call by 2.5 s, the server probe,
-// the reading of its devices and the session bus by 2 s), so the join is too, provided a handler that is running returns
-// promptly: the window's handler must give up its pending synchronous calls when the window
-// closes. The engine must not be destroyed from inside its own handler, nor StartScan be called
-// from the window's thread while that thread is serving the previous scan's last notification
-// (StartScan joins that worker).
+// the reading of its devices and the session bus by 2 s), so the join is too, provided a handler
+// that is running returns promptly: the window's handler must give up its pending synchronous calls
+// when the window closes. The engine must not be destroyed from inside its own handler, nor
+// StartScan be called from the window's thread while that thread is serving the previous scan's
+// last notification (StartScan joins that worker).
 
 #include "engine/DeviceCheck.h"
 #include "engine/DeviceLibrary.h"
@@ -32,6 +32,7 @@
 #include <exception>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <thread>
 #include <vector>
 
@@ -46,6 +47,25 @@ using TWorkerFactory = std::function<std::thread(std::function<void()> Body)>;
 // An error that ended a scan, on the worker thread.
 using TWorkerError = std::function<void(std::exception_ptr Error)>;
 
+// The engine's mixer, opened when it is first used rather than with the engine: a window that
+// is never asked to scan never loads the sound libraries. The first use must be on a thread
+// with a Qt event loop, as the mixer's own creation must (the engine's first is StartScan, on
+// the window's thread).
+class TDeferredMixer {
+public:
+    TAudioMixer* operator->() { return &Get(); }
+    TAudioMixer& operator*() { return Get(); }
+    TAudioMixer& Get();
+    // Whether it has been opened (and not closed since).
+    bool Opened() const;
+    // Closes it; the next use opens it again.
+    void reset();
+
+private:
+    mutable std::mutex mutex_;
+    std::unique_ptr<TAudioMixer> mixer_;
+};
+
 struct TVolumeFixerSettings {
     TWorkerFactory StartWorker;    // empty: a plain std::thread
     ServiceWaitLimits ServiceWait; // how long the repair waits for the audio service
@@ -58,8 +78,10 @@ inline constexpr std::int32_t kScanRunning = -2;
 
 class TOEVolumeFixer {
 public:
-    // Opens mixer device 0 and loads the device-diagnosis library; never fails (a missing mixer
-    // or library only disables its check).
+    // Opens nothing yet: mixer device 0 opens when a scan, repair or recheck first needs it,
+    // and the device-diagnosis library loads when the device check first runs (or one of the
+    // accessors below asks for it). Never fails (a missing mixer or library only disables its
+    // check).
     TOEVolumeFixer();
     explicit TOEVolumeFixer(TVolumeFixerSettings Settings);
     ~TOEVolumeFixer();
@@ -96,14 +118,15 @@ public:
     // fixed. Bounded by the checks' own bounds; finds nothing while a scan runs.
     TSCANRESULT Recheck(TCheckSet Checks);
 
-    HMODULE LibraryHandle() const { return Library.LibraryHandle; }
-    CheckDeviceProblemProc CheckDeviceProblem() const { return Library.CheckDeviceProblem; }
-    QueryDeviceHwidsProc QueryDeviceHwids() const { return Library.QueryDeviceHwids; }
+    // Each loads the library first if it is not loaded yet.
+    HMODULE LibraryHandle() const { return LoadedLibrary().LibraryHandle; }
+    CheckDeviceProblemProc CheckDeviceProblem() const { return LoadedLibrary().CheckDeviceProblem; }
+    QueryDeviceHwidsProc QueryDeviceHwids() const { return LoadedLibrary().QueryDeviceHwids; }
 
     std::atomic<bool> Idle{true};
     std::atomic<bool> Repaired{false};
     std::atomic<bool> CancelRequested{false};
-    std::unique_ptr<TAudioMixer> Mixer;
+    TDeferredMixer Mixer;
     TSCANRESULT ScanResult;
     std::int32_t NextDevice = 1;
     std::vector<CollectedDevice> Devices;
@@ -120,9 +143,12 @@ private:
     bool ReadMixer(TSCANRESULT& Result, bool Gated);
     void ReportWorkerError(std::exception_ptr Error);
     static void CollectDevice(void* Instance, const DeviceRecord& Record);
+    const DeviceLibrary& LoadedLibrary() const;
 
     TVolumeFixerSettings Settings;
-    DeviceLibrary Library;
+    mutable std::mutex LibraryMutex_;
+    mutable bool LibraryLoaded_ = false;
+    mutable DeviceLibrary Library;
     WorkerGate Gate_;
     std::thread ThreadHandle;
     std::atomic<bool> WorkerRunning_{false};

@@ -101,6 +101,7 @@ INSTANTIATE_TEST_SUITE_P(
                         {0, 2}},
         DestructionCase{"DuringAStalledMixerRead",
                         [](ScriptedWorld& world, TOEVolumeFixer& engine, NotificationLog&) {
+                            engine.Mixer.Get(); // opened before the stall, as a scan would
                             world.stallingMixer.stall.Arm(true);
                             ASSERT_EQ(engine.StartScan(), kScanStarted);
                             ASSERT_TRUE(world.stallingMixer.stall.WaitUntilStalled(kHang));
@@ -223,7 +224,8 @@ TEST(EngineLifetime, SurvivesDestructionAtRandomMomentsOfManyScans) {
         const auto hold = std::chrono::milliseconds(random() % 4);
         std::atomic<bool> lastScan{false}; // the pause and cancel act on the scan destroyed
         auto engine = std::make_unique<TOEVolumeFixer>();
-        world.stallingMixer.stall.Arm(stallMixer); // after the mixer opened at creation
+        engine->Mixer.Get();
+        world.stallingMixer.stall.Arm(stallMixer); // after the mixer opened
         TOEVolumeFixer* self = engine.get();
         engine->OnStateChange = log.Handler(*engine, [&, self](DWORD code) {
             if (inHandler.fetch_add(1) != 0) {

@@ -180,6 +180,10 @@ TEST(EngineScan, AMixerDeviceIsReopenedBeforeEveryMixerCheck) {
     NotificationLog log;
     TOEVolumeFixer engine;
     engine.OnStateChange = log.Handler(engine);
+    EXPECT_TRUE(world.mixer.CallsOf(platform::ScriptedMixer::Operation::Open).empty())
+        << "the engine opens its mixer when first needed, not when it is made";
+    EXPECT_FALSE(engine.Mixer.Opened());
+    engine.Mixer.Get();
     const int opensAtCreation =
         static_cast<int>(world.mixer.CallsOf(platform::ScriptedMixer::Operation::Open).size());
 

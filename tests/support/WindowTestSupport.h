@@ -67,7 +67,7 @@ struct FormUnderTest {
     // make runs after the browser and the message boxes are in place, with no configuration
     // loaded yet.
     explicit FormUnderTest(std::function<std::unique_ptr<TOEM_FORM>()> make = {});
-    // Shows the window and waits until it is on screen.
+    // Shows the window and waits until it is on screen and has loaded the other pages' pictures.
     void Show();
     platform::ScriptedShell& Shell() { return static_cast<platform::ScriptedShell&>(*shell); }
 };

@@ -1,6 +1,6 @@
 // The start-up trace of the real program: asked for through TONEMENDER_STARTUP_TRACE, it lists
 // every phase in order once the first frame is painted, each at or after the one before, with
-// the resident set growing from a plausible size.
+// the resident set growing from a plausible size; and what an idle window leaves unloaded.
 
 #include "support/Command.h"
 #include "support/RunningProgram.h"
@@ -84,6 +84,29 @@ TEST(StartupTrace, ListsEveryPhaseInOrderOnceTheFirstFrameIsPainted) {
         EXPECT_GT(std::atol(lines[i].rss.c_str()), 1000) << lines[i].rss;
         EXPECT_GE(lines[i].ns, lines[i - 1].ns);
     }
+}
+
+// Libraries an idle window does without: the sound libraries (bound when first called) and the
+// device library with SQLite behind it (loaded for the first device check). libsystemd is not
+// among them: Qt's D-Bus library brings it along in any Qt window.
+TEST(StartupTrace, AnIdleWindowHasNoSoundOrDeviceLibraryLoaded) {
+    RunningProgram program(TONEMENDER_PROGRAM,
+                           {{"QT_QPA_PLATFORM", "offscreen"}, {"TONEMENDER_TEST_HOOKS", "report"}});
+    ASSERT_TRUE(program.Started());
+    ASSERT_TRUE(program.WaitForLine("ready", 15s)) << program.Output();
+    // Past the first frame and what follows it.
+    std::this_thread::sleep_for(500ms);
+    std::ifstream maps("/proc/" + std::to_string(program.Pid()) + "/maps");
+    std::stringstream text;
+    text << maps.rdbuf();
+    const std::string mapped = text.str();
+    EXPECT_NE(mapped.find("libQt6Widgets"), std::string::npos) << "the maps were read";
+    for (const char* library :
+         {"libasound", "libpulse", "libsndfile", "libsqlite3", "libtmaudiomanager"}) {
+        EXPECT_EQ(mapped.find(library), std::string::npos) << library;
+    }
+    program.Kill(SIGTERM);
+    EXPECT_TRUE(program.WaitForExit(10s));
 }
 
 } // namespace

@@ -14,6 +14,7 @@
 #include "support/Command.h"
 #include "support/WindowTestSupport.h"
 
+#include <QApplication>
 #include <QTest>
 #include <filesystem>
 #include <gtest/gtest.h>
@@ -46,6 +47,12 @@ void ExpectErrorReports(const std::vector<MessageBoxCall>& calls) {
 TEST(WindowLoading, ShippedPicturesAndButtonImages) {
     FormUnderTest t;
     TOEM_FORM& f = *t.form;
+    // The welcome page's own pictures come with the window; the other pages' follow its first
+    // frame.
+    EXPECT_FALSE(f.OEM_FORM_IMG_0->Empty());
+    EXPECT_FALSE(f.OEM_FORM_TAB_0_TTS_0_IMG_0->Empty());
+    EXPECT_FALSE(f.LaterPicturesLoaded());
+    t.Show();
     EXPECT_TRUE(t.boxes.Calls().empty());
     // Each control holds a picture of its own: had they kept the loader's shared picture,
     // all would show the last one loaded, the 16-pixel busy picture.
@@ -182,7 +189,6 @@ TEST(WindowLoading, DamagedPictureReportsOnceAndOnlyItsControlStaysEmpty) {
     ExpectErrorReports(calls);
     EXPECT_TRUE(f.OEM_FORM_IMG_0->Empty());
     EXPECT_FALSE(f.OEM_FORM_TAB_0_TTS_0_IMG_0->Empty());
-    EXPECT_FALSE(f.OEM_FORM_TAB_0_TTS_2_PAL_0_IMG_0->Empty());
     EXPECT_FALSE(f.OEM_FORM_TAB_0_TTS_0_BTN_0->ImageNorm().Empty());
     EXPECT_EQ(f.OEM_FORM_TAB_0_TTS_0_LAB_1->text().toStdString(),
               "Tonemender is up to date (1.5.0.1902)");
@@ -190,6 +196,44 @@ TEST(WindowLoading, DamagedPictureReportsOnceAndOnlyItsControlStaysEmpty) {
     EXPECT_TRUE(static_cast<bool>(f.Engine->OnStateChange));
     t.Show();
     EXPECT_EQ(f.OEM_FORM_TAB_0->ActivePageIndex(), 0);
+    EXPECT_FALSE(f.OEM_FORM_TAB_0_TTS_2_PAL_0_IMG_0->Empty());
+    EXPECT_EQ(t.boxes.Calls().size(), 1u);
+}
+
+// A later page's picture is reported once, right after the first frame - or when its page is
+// prepared before that - and only its control stays empty.
+TEST(WindowLoading, DamagedLaterPagePictureIsReportedOnceAfterTheFirstFrame) {
+    const struct {
+        const char* resource;
+        bool showFirst; // otherwise the scanning page is prepared before any frame
+    } cases[] = {{"PNG_0201", true}, {"GIF_10", true}, {"PNG_0301", false}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.resource);
+        ResourceSlot resources(platform::ModuleResourceSlot(),
+                               ShippedResourcesExcept({}, {{c.resource, "GIF89a garbage"}}));
+        FormUnderTest t;
+        TOEM_FORM& f = *t.form;
+        EXPECT_TRUE(t.boxes.Calls().empty()) << "nothing of the welcome page failed";
+        if (c.showFirst) {
+            t.Show();
+        } else {
+            f.PreparePage(kScanningPage);
+            t.Show();
+        }
+        const auto calls = t.boxes.Calls();
+        ASSERT_EQ(calls.size(), 1u);
+        ExpectErrorReports(calls);
+        const std::string name = c.resource;
+        EXPECT_EQ(f.OEM_FORM_TAB_0_TTS_1_IMG_0->Empty(), name == "PNG_0201");
+        EXPECT_EQ(f.OEM_FORM_TAB_0_TTS_2_IMG_0->Empty(), name == "PNG_0301");
+        EXPECT_EQ(f.OEM_FORM_TAB_0_TTS_1_PAL_0_IMG_0->Empty(), name == "GIF_10");
+        EXPECT_EQ(f.OEM_FORM_TAB_0_TTS_2_PAL_0_IMG_0->Empty(), name == "GIF_10");
+        EXPECT_FALSE(f.OEM_FORM_TAB_0_TTS_0_IMG_0->Empty());
+        f.ShowPage(kScanningPage);
+        f.ShowPage(kWelcomePage);
+        QApplication::processEvents();
+        EXPECT_EQ(t.boxes.Calls().size(), 1u) << "reported once only";
+    }
 }
 
 TEST(WindowLoading, DamagedButtonImageLeavesThatButtonWithoutAPicture) {
