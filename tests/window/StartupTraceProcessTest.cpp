@@ -39,9 +39,11 @@ std::vector<Line> ReadTrace(const std::string& path) {
 TEST(StartupTrace, ListsEveryPhaseInOrderOnceTheFirstFrameIsPainted) {
     testing_support::ScratchDir dir("startup-trace");
     const std::string trace = dir.Path() + "/trace.txt";
-    RunningProgram program(TONEMENDER_PROGRAM, {{"QT_QPA_PLATFORM", "offscreen"},
-                                                {"TONEMENDER_TEST_HOOKS", "report"},
-                                                {"TONEMENDER_STARTUP_TRACE", trace}});
+    // A copy of its own: a window another test shows at the same time would hold the lock.
+    window_test::ProgramCopy copy(dir, "program");
+    RunningProgram program(copy.path, {{"QT_QPA_PLATFORM", "offscreen"},
+                                       {"TONEMENDER_TEST_HOOKS", "report"},
+                                       {"TONEMENDER_STARTUP_TRACE", trace}});
     ASSERT_TRUE(program.Started());
     ASSERT_TRUE(program.WaitForLine("ready", 15s)) << program.Output();
     std::vector<Line> lines;
@@ -90,7 +92,9 @@ TEST(StartupTrace, ListsEveryPhaseInOrderOnceTheFirstFrameIsPainted) {
 // device library with SQLite behind it (loaded for the first device check). libsystemd is not
 // among them: Qt's D-Bus library brings it along in any Qt window.
 TEST(StartupTrace, AnIdleWindowHasNoSoundOrDeviceLibraryLoaded) {
-    RunningProgram program(TONEMENDER_PROGRAM,
+    testing_support::ScratchDir dir("idle-libraries");
+    window_test::ProgramCopy copy(dir, "program");
+    RunningProgram program(copy.path,
                            {{"QT_QPA_PLATFORM", "offscreen"}, {"TONEMENDER_TEST_HOOKS", "report"}});
     ASSERT_TRUE(program.Started());
     ASSERT_TRUE(program.WaitForLine("ready", 15s)) << program.Output();
