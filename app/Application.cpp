@@ -1,7 +1,7 @@
 #include "app/Application.h"
 
 #include "app/ErrorReport.h"
-#include "config/FontFiles.h"
+#include "graphics/FontFiles.h"
 
 #include <QApplication>
 

@@ -2,9 +2,9 @@
 
 #include "app/ConfigText.h"
 #include "app/PumpDelay.h"
-#include "config/Colors.h"
+#include "graphics/Colors.h"
 #include "config/ExceptionGuard.h"
-#include "config/OEUnitResource.h"
+#include "graphics/OEUnitResource.h"
 #include "controls/Image.h"
 #include "controls/OEUnitButtonEx.h"
 #include "controls/ReportRows.h"

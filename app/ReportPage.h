@@ -8,7 +8,7 @@
 // refers to them.
 
 #include "app/WindowEngine.h"
-#include "config/Picture.h"
+#include "graphics/Picture.h"
 #include "controls/ResultNode.h"
 
 #include <array>

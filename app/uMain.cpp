@@ -9,7 +9,7 @@
 #include "app/VersionText.h"
 #include "config/ExceptionGuard.h"
 #include "config/OEUnitConfig.h"
-#include "config/OEUnitResource.h"
+#include "graphics/OEUnitResource.h"
 #include "config/SafeFormat.h"
 #include "controls/Image.h"
 #include "controls/OEUnitButtonEx.h"

@@ -1,6 +1,6 @@
 #include "controls/ButtonPainter.h"
 
-#include "config/Canvas.h"
+#include "graphics/Canvas.h"
 
 #include <algorithm>
 #include <cmath>

@@ -3,8 +3,8 @@
 // gradient, the caption, the border, the bevel lines and the focus dots. Kept apart from the
 // widget so every pixel can be checked without a window.
 
-#include "config/Colors.h"
-#include "config/Font.h"
+#include "graphics/Colors.h"
+#include "graphics/Font.h"
 
 #include <QImage>
 #include <array>

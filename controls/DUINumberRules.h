@@ -8,8 +8,8 @@
 // "$", "x", "X" or "0x", decimal digits otherwise. Every result is a 32-bit value; whatever is
 // computed on the way is done in 64 bits and wrapped to 32, so no text can overflow anything.
 
-#include "config/Colors.h"
-#include "config/Geometry.h"
+#include "graphics/Colors.h"
+#include "graphics/Geometry.h"
 
 #include <cstdint>
 #include <string>

@@ -3,7 +3,7 @@
 // pictures of the main window's pages hold one each (TImage), and show it with the colour of
 // its bottom-left corner let through.
 
-#include "config/Canvas.h"
+#include "graphics/Canvas.h"
 
 #include <QImage>
 #include <QSize>

@@ -1,6 +1,6 @@
 #include "controls/DUIRenderer.h"
 
-#include "config/OEUnitResource.h"
+#include "graphics/OEUnitResource.h"
 #include "controls/DUINumberRules.h"
 
 #include <algorithm>

@@ -6,7 +6,7 @@
 //
 // Everything here runs on the window's thread.
 
-#include "config/Canvas.h"
+#include "graphics/Canvas.h"
 #include "config/OEUnitConfig.h"
 #include "controls/DUIOverlay.h"
 

@@ -6,8 +6,8 @@
 // through; a transparent bitmap also lets the parent through wherever it has the colour of its
 // bottom-left pixel.
 
-#include "config/Canvas.h"
-#include "config/Picture.h"
+#include "graphics/Canvas.h"
+#include "graphics/Picture.h"
 #include "controls/DUIOverlay.h"
 
 #include <QImage>

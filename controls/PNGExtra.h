@@ -3,8 +3,8 @@
 // through their own transparency over whatever the parent painted, with an optional caption
 // centred on top. It takes no focus and has no face of its own.
 
-#include "config/Font.h"
-#include "config/Picture.h"
+#include "graphics/Font.h"
+#include "graphics/Picture.h"
 #include "controls/NotifyEvent.h"
 
 #include <QWidget>

@@ -1,6 +1,6 @@
 #include "controls/ProgressBarPainter.h"
 
-#include "config/Canvas.h"
+#include "graphics/Canvas.h"
 
 #include <algorithm>
 #include <cmath>

@@ -3,9 +3,9 @@
 // the soft-edged marquee block and the whole frame with its text. Kept apart from the widget so
 // every pixel can be checked without a window.
 
-#include "config/Colors.h"
-#include "config/Font.h"
-#include "config/Geometry.h"
+#include "graphics/Colors.h"
+#include "graphics/Font.h"
+#include "graphics/Geometry.h"
 
 #include <QImage>
 #include <cstdint>

@@ -1,7 +1,7 @@
 #pragma once
 // The Qt font that draws a TFont in Qt's own widgets: same face, pixel height and style.
 
-#include "config/Font.h"
+#include "graphics/Font.h"
 
 #include <QColor>
 #include <QFont>

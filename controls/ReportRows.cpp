@@ -1,6 +1,6 @@
 #include "controls/ReportRows.h"
 
-#include "config/OEUnitResource.h"
+#include "graphics/OEUnitResource.h"
 
 #include <QImage>
 #include <algorithm>

@@ -2,7 +2,7 @@
 // The report's rows: adding one per problem, painting each row (gradient, icon, title, status,
 // description, outcome and, on the focused row, a dotted frame), and releasing a row's texts.
 
-#include "config/Canvas.h"
+#include "graphics/Canvas.h"
 #include "controls/ResultNode.h"
 #include "controls/VirtualDrawTree.h"
 

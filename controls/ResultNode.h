@@ -2,7 +2,7 @@
 // The record of one problem: one row of the report list, and one entry the scan collects
 // before the rows are made.
 
-#include "config/Picture.h"
+#include "graphics/Picture.h"
 #include "platform/Win32Types.h"
 
 #include <cstdint>

@@ -8,7 +8,7 @@
 // into its neighbours), gathered into one off-screen frame, and the frame is copied to the
 // screen in one operation.
 
-#include "config/Canvas.h"
+#include "graphics/Canvas.h"
 #include "controls/ResultNode.h"
 
 #include <QAbstractScrollArea>

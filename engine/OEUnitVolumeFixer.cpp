@@ -2,7 +2,7 @@
 
 #include "config/Errors.h"
 #include "config/MemoryStream.h"
-#include "config/OEUnitResource.h"
+#include "graphics/OEUnitResource.h"
 #include "engine/DeviceCallback.h"
 #include "engine/DeviceStatus.h"
 #include "platform/Shell.h"

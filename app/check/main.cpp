@@ -7,7 +7,7 @@
 #include "CheckSession.h"
 #include "config/Errors.h"
 #include "config/OEUnitConfig.h"
-#include "config/OEUnitResource.h"
+#include "graphics/OEUnitResource.h"
 #include "platform/AlsaDiagnostics.h"
 #include "platform/Sound.h"
 

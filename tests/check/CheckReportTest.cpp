@@ -7,7 +7,7 @@
 #include "CheckOptions.h"
 #include "config/Errors.h"
 #include "config/OEUnitConfig.h"
-#include "config/OEUnitResource.h"
+#include "graphics/OEUnitResource.h"
 #include "platform/Services.h"
 
 #include <gmock/gmock.h>

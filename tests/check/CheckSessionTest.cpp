@@ -5,7 +5,7 @@
 
 #include "config/Errors.h"
 #include "config/OEUnitConfig.h"
-#include "config/OEUnitResource.h"
+#include "graphics/OEUnitResource.h"
 #include "support/EngineTestSupport.h"
 
 #include <atomic>

@@ -5,7 +5,7 @@
 #include "controls/DUIRenderer.h"
 
 #include "config/Errors.h"
-#include "config/OEUnitResource.h"
+#include "graphics/OEUnitResource.h"
 #include "resources/CanvasTestSupport.h"
 
 #include <gtest/gtest.h>

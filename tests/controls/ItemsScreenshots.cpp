@@ -3,7 +3,7 @@
 // items_screenshots [folder] (default /tmp). Not part of the program.
 
 #include "config/OEUnitConfig.h"
-#include "config/OEUnitResource.h"
+#include "graphics/OEUnitResource.h"
 #include "controls/DUIRenderer.h"
 #include "controls/ReportRows.h"
 #include "controls/VirtualDrawTree.h"

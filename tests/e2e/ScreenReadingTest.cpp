@@ -4,7 +4,7 @@
 
 #include "support/ScreenReading.h"
 
-#include "config/Canvas.h"
+#include "graphics/Canvas.h"
 #include "controls/ReportRows.h"
 
 #include <QPainter>

@@ -1,7 +1,7 @@
 // Any byte string given to the GIF decoder either decodes or raises PictureError.
 
 #include "config/Errors.h"
-#include "config/Picture.h"
+#include "graphics/Picture.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -3,8 +3,8 @@
 // than the regular face's, and ink that reaches the text's colour.
 
 #include "CanvasTestSupport.h"
-#include "config/FontFiles.h"
-#include "config/TextRenderer.h"
+#include "graphics/FontFiles.h"
+#include "graphics/TextRenderer.h"
 
 #include <QGuiApplication>
 #include <algorithm>

@@ -1,11 +1,11 @@
 // The canvas's drawing operations, checked pixel by pixel.
 
-#include "config/Canvas.h"
+#include "graphics/Canvas.h"
 
 #include "CanvasTestSupport.h"
-#include "config/Colors.h"
-#include "config/Font.h"
-#include "config/FontFiles.h"
+#include "graphics/Colors.h"
+#include "graphics/Font.h"
+#include "graphics/FontFiles.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 #pragma once
 // Looking at what a canvas drew: the box around the inked pixels, colour fringes.
 
-#include "config/Canvas.h"
+#include "graphics/Canvas.h"
 
 #include <QImage>
 #include <algorithm>

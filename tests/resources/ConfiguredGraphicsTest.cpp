@@ -5,7 +5,7 @@
 #include "TestFiles.h"
 #include "config/Errors.h"
 #include "config/OEUnitConfig.h"
-#include "config/OEUnitResource.h"
+#include "graphics/OEUnitResource.h"
 #include "platform/testing/ScriptedModuleResources.h"
 #include "support/Command.h"
 

@@ -1,7 +1,7 @@
 // DrawText's format flags, judged by where the ink lands.
 
 #include "CanvasTestSupport.h"
-#include "config/Canvas.h"
+#include "graphics/Canvas.h"
 
 #include <gtest/gtest.h>
 

@@ -2,8 +2,8 @@
 // the standard quality.
 
 #include "CanvasTestSupport.h"
-#include "config/Canvas.h"
-#include "config/OEUnitResource.h"
+#include "graphics/Canvas.h"
+#include "graphics/OEUnitResource.h"
 
 #include <gtest/gtest.h>
 

@@ -3,7 +3,7 @@
 
 #include "TestFiles.h"
 #include "config/Errors.h"
-#include "config/OEUnitResource.h"
+#include "graphics/OEUnitResource.h"
 #include "support/Command.h"
 
 #include <gtest/gtest.h>

@@ -1,7 +1,7 @@
 // Decoding pictures: every PNG colour type to 8-bit RGBA with alpha kept, animated GIFs
 // composed frame by frame, and clear errors for anything damaged.
 
-#include "config/Picture.h"
+#include "graphics/Picture.h"
 
 #include "PictureFixtures.h"
 #include "TestFiles.h"

@@ -2,8 +2,8 @@
 // resource loader and canvas keep for the whole process survives the application object.
 
 #include "CanvasTestSupport.h"
-#include "config/FontFiles.h"
-#include "config/OEUnitResource.h"
+#include "graphics/FontFiles.h"
+#include "graphics/OEUnitResource.h"
 
 #include <QFontDatabase>
 #include <QFontInfo>

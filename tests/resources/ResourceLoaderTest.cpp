@@ -4,7 +4,7 @@
 #include "PictureFixtures.h"
 #include "TestFiles.h"
 #include "config/Errors.h"
-#include "config/OEUnitResource.h"
+#include "graphics/OEUnitResource.h"
 #include "platform/ModuleResources.h"
 #include "platform/testing/ScriptedModuleResources.h"
 #include "platform/testing/ScriptedTempFiles.h"

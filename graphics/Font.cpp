@@ -1,4 +1,4 @@
-#include "config/Font.h"
+#include "graphics/Font.h"
 
 #include <cstdint>
 #include <cstdlib>

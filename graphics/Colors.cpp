@@ -1,4 +1,4 @@
-#include "config/Colors.h"
+#include "graphics/Colors.h"
 
 #include <array>
 

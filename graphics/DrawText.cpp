@@ -1,7 +1,7 @@
 // DrawText: lines broken at line ends and, with DT_WORDBREAK, between words; placed left,
 // centred or right; an ampersand marking the character to underline; clipped to the rectangle.
 
-#include "config/Canvas.h"
+#include "graphics/Canvas.h"
 
 #include <algorithm>
 #include <numeric>

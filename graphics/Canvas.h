@@ -5,10 +5,10 @@
 // left corner of its cell, DrawText with its format flags, and pictures laid over the surface
 // through their own alpha. The surface is treated as opaque.
 
-#include "config/Font.h"
-#include "config/Geometry.h"
-#include "config/Picture.h"
-#include "config/TextRenderer.h"
+#include "graphics/Font.h"
+#include "graphics/Geometry.h"
+#include "graphics/Picture.h"
+#include "graphics/TextRenderer.h"
 
 #include <QImage>
 #include <cstddef>

@@ -2,7 +2,7 @@
 // names) is the resource name, its "type" the resource type, both in the program's own module.
 
 #include "config/OEUnitConfig.h"
-#include "config/OEUnitResource.h"
+#include "graphics/OEUnitResource.h"
 #include "platform/ModuleResources.h"
 
 namespace {

@@ -4,9 +4,9 @@
 // files named by configuration entries; the temporary-file names, the "ZIP" unpacker and the
 // drawing routines shared by the report list and the drawn page items.
 
-#include "config/Colors.h"
+#include "graphics/Colors.h"
 #include "config/MemoryStream.h"
-#include "config/Picture.h"
+#include "graphics/Picture.h"
 #include "platform/Win32Types.h"
 
 #include <cstdint>

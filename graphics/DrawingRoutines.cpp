@@ -1,7 +1,7 @@
 // The drawing routines the report list and the drawn page items share.
 
-#include "config/Canvas.h"
-#include "config/OEUnitResource.h"
+#include "graphics/Canvas.h"
+#include "graphics/OEUnitResource.h"
 
 #include <algorithm>
 #include <cfenv>

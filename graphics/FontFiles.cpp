@@ -1,4 +1,4 @@
-#include "config/FontFiles.h"
+#include "graphics/FontFiles.h"
 
 #include <QFont>
 #include <QFontDatabase>

@@ -3,7 +3,7 @@
 // whole, so anything but an exact match is the inflate error, and nothing is written then.
 
 #include "config/Errors.h"
-#include "config/OEUnitResource.h"
+#include "graphics/OEUnitResource.h"
 #include "platform/TempFiles.h"
 
 #include <algorithm>

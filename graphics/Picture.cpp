@@ -1,4 +1,4 @@
-#include "config/Picture.h"
+#include "graphics/Picture.h"
 
 #include "config/Errors.h"
 

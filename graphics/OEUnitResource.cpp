@@ -1,4 +1,4 @@
-#include "config/OEUnitResource.h"
+#include "graphics/OEUnitResource.h"
 
 #include "config/Errors.h"
 #include "platform/ModuleResources.h"

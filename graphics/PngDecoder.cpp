@@ -2,7 +2,7 @@
 // the result is 8-bit red, green, blue and alpha, alpha kept as it is (not premultiplied).
 
 #include "config/Errors.h"
-#include "config/Picture.h"
+#include "graphics/Picture.h"
 
 #include <memory>
 #include <png.h>

@@ -5,7 +5,7 @@
 // allocated.
 
 #include "config/Errors.h"
-#include "config/Picture.h"
+#include "graphics/Picture.h"
 
 #include <algorithm>
 #include <cstring>

@@ -12,8 +12,8 @@
 // Metrics, advances and rendered glyphs are kept between calls, within fixed bounds. Every
 // function here may be called from any thread; they share one lock.
 
-#include "config/Colors.h"
-#include "config/Geometry.h"
+#include "graphics/Colors.h"
+#include "graphics/Geometry.h"
 
 #include <QImage>
 #include <string>

@@ -1,4 +1,4 @@
-#include "config/Canvas.h"
+#include "graphics/Canvas.h"
 
 #include <algorithm>
 #include <cstdlib>

@@ -1,4 +1,4 @@
-#include "config/TextRenderer.h"
+#include "graphics/TextRenderer.h"
 
 #include <ft2build.h>
 #include FT_FREETYPE_H
@@ -7,7 +7,7 @@
 #include FT_SYNTHESIS_H
 #include FT_TRUETYPE_TABLES_H
 
-#include "config/FontFiles.h"
+#include "graphics/FontFiles.h"
 #include "config/TextConvert.h"
 
 #include <algorithm>

@@ -3,7 +3,7 @@
 // a pixel height at 96 pixels per inch; the output quality chosen for the font lasts until its
 // face, size or style changes (a new colour keeps it).
 
-#include "config/Colors.h"
+#include "graphics/Colors.h"
 
 #include <string>
 
