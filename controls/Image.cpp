@@ -10,17 +10,18 @@ namespace {
 // Delays as small as a few milliseconds occur in the wild; below this they only burn the CPU.
 constexpr int kShortestFrameDelayMs = 10;
 
-// A frame as Qt draws it, on the graphic's own pixels rather than a copy of them: an opaque
-// frame is the plain RGB Qt copies to the screen as it is; one with see-through pixels Qt
-// premultiplies as it draws (only small pictures - buttons, busy indicators - have any). The
-// image must not outlive the graphic, nor see it changed.
-QImage FrameView(const TGraphic& graphic, std::size_t frame) {
+// A frame in the form Qt blends without converting it first, made once: the conversion of a
+// page-sized picture on every paint would cost more than the paint itself.
+QImage Premultiplied(const TGraphic& graphic, std::size_t frame) {
+    QImage image(graphic.Width(), graphic.Height(), QImage::Format_ARGB32_Premultiplied);
     const std::vector<std::uint32_t>& pixels = graphic.Frame(frame).pixels;
-    const bool opaque = std::all_of(pixels.begin(), pixels.end(),
-                                    [](std::uint32_t pixel) { return (pixel >> 24) == 0xFF; });
-    return QImage(reinterpret_cast<const uchar*>(pixels.data()), graphic.Width(), graphic.Height(),
-                  static_cast<qsizetype>(graphic.Width()) * 4,
-                  opaque ? QImage::Format_RGB32 : QImage::Format_ARGB32);
+    for (int y = 0; y < graphic.Height(); ++y) {
+        auto* row = reinterpret_cast<QRgb*>(image.scanLine(y));
+        for (int x = 0; x < graphic.Width(); ++x) {
+            row[x] = qPremultiply(pixels[static_cast<std::size_t>(y) * graphic.Width() + x]);
+        }
+    }
+    return image;
 }
 
 } // namespace
@@ -49,7 +50,7 @@ void TImage::SetGraphic(const TGraphic& graphic) {
     frames_.clear();
     graphic_ = graphic;
     for (std::size_t i = 0; i < graphic_.FrameCount(); ++i) {
-        frames_.push_back(FrameView(graphic_, i));
+        frames_.push_back(Premultiplied(graphic_, i));
     }
     frame_ = 0;
     passes_ = 0;

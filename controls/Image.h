@@ -64,7 +64,7 @@ private:
     bool center_ = false;
     bool transparent_ = false;
     TGraphic graphic_;
-    std::vector<QImage> frames_; // the graphic's frames as Qt draws them, on its pixels
+    std::vector<QImage> frames_; // the graphic's frames as Qt draws them
     std::size_t frame_ = 0;
     int passes_ = 0; // whole passes through the animation so far
     QTimer timer_;
