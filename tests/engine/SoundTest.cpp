@@ -1,5 +1,5 @@
 // The test sound: the chime read from the program's resources, the RIFF reader's refusals, and
-// the ALSA backend on PCMs that exist everywhere (ALSA's "null") or nowhere.
+// the ALSA backend on PCMs that exist everywhere (ALSA's "null" and "file") or nowhere.
 #include "platform/Sound.h"
 
 #include "platform/EmbeddedResources.h"
@@ -8,6 +8,11 @@
 #include "platform/testing/ScriptedModuleResources.h"
 
 #include <atomic>
+#include <chrono>
+#include <fcntl.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <cstring>
 #include <functional>
 #include <gtest/gtest.h>
@@ -201,33 +206,63 @@ TEST_F(AlsaSound, AnswersTheFlagsItDoesNotOfferAndTheNullNameAtOnce) {
     EXPECT_NE(Play("tonemender_no_such_pcm", nullptr, SND_SYNC), 0) << "nothing to stop";
 }
 
+// ALSA's "file" PCM writes what it plays into a pipe the test holds. With the pipe's buffer at
+// one page and nobody reading, the play is stuck in its second write: a stop lands for certain,
+// however loaded the machine.
 TEST_F(AlsaSound, AStopFromAnotherThreadEndsThePlayAsNotPlayed) {
-    auto sound = platform::MakeAlsaSound("null", platform::kSoundGrace);
-    // Stopped again and again while it plays. The null device takes the chime as fast as it is
-    // handed over (a few tens of milliseconds), so on a loaded machine every stop may miss the
-    // play; a few tries make sure one lands.
+    char folder[] = "/tmp/tm-sound-XXXXXX";
+    ASSERT_NE(mkdtemp(folder), nullptr);
+    const std::string pipePath = std::string(folder) + "/pcm";
+    ASSERT_EQ(mkfifo(pipePath.c_str(), 0600), 0);
+    const int reader = open(pipePath.c_str(), O_RDONLY | O_NONBLOCK);
+    ASSERT_GE(reader, 0);
+    fcntl(reader, F_SETPIPE_SZ, 4096);
+    // A grace of an hour: only the stop can end this play's wait.
+    auto sound = platform::MakeAlsaSound("file:'" + pipePath + "',raw", std::chrono::hours(1));
+
     BOOL played = -1;
-    for (int attempt = 0; attempt < 5 && played != 0; ++attempt) {
-        std::atomic<bool> returned{false};
-        std::thread player([&] {
-            played = sound->PlaySystemSound("Ding", SND_SYNC);
-            returned = true;
-        });
-        while (!returned) {
-            EXPECT_NE(sound->PlaySystemSound(nullptr, SND_SYNC), 0);
-            std::this_thread::sleep_for(std::chrono::milliseconds(2));
-        }
-        player.join();
+    std::atomic<bool> returned{false};
+    std::thread player([&] {
+        played = sound->PlaySystemSound("Ding", SND_SYNC);
+        returned = true;
+    });
+    int pending = 0;
+    for (int wait = 0; wait < 1000 && pending == 0; ++wait) {
+        std::this_thread::sleep_for(10ms);
+        ioctl(reader, FIONREAD, &pending);
     }
-    EXPECT_EQ(played, 0) << "no stop ended a play in five tries";
-    // The backend is not left stopped: once the stopped play has let go of the device (a few
-    // milliseconds), the next chime plays to its end.
+    EXPECT_GT(pending, 0) << "the play never reached the pipe";
+    EXPECT_NE(sound->PlaySystemSound(nullptr, SND_SYNC), 0);
+    for (int wait = 0; wait < 1000 && !returned; ++wait) {
+        std::this_thread::sleep_for(10ms);
+    }
+    EXPECT_TRUE(returned) << "the stop did not end the play";
+
+    // Emptied from here on, so the stopped play lets go of the pipe and the next one can run.
+    std::atomic<bool> draining{true};
+    std::thread drain([&] {
+        char buffer[4096];
+        while (draining) {
+            if (read(reader, buffer, sizeof buffer) <= 0) {
+                std::this_thread::sleep_for(1ms);
+            }
+        }
+    });
+    player.join();
+    EXPECT_EQ(played, 0) << "a stopped play counts as not played";
+    // The backend is not left stopped: once the stopped play has let go of the pipe, the next
+    // chime plays to its end.
     BOOL again = 0;
-    for (int attempt = 0; attempt < 50 && again == 0; ++attempt) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    for (int attempt = 0; attempt < 100 && again == 0; ++attempt) {
+        std::this_thread::sleep_for(20ms);
         again = sound->PlaySystemSound("Ding", SND_SYNC);
     }
     EXPECT_NE(again, 0);
+    draining = false;
+    drain.join();
+    close(reader);
+    unlink(pipePath.c_str());
+    rmdir(folder);
 }
 
 TEST_F(AlsaSound, AMissingOrDamagedChimePlaysNothing) {
