@@ -121,9 +121,9 @@ void TAudioMixer::Open(std::int32_t Id) {
     auto id = static_cast<UINT>(Id);
     platform::MixerDevice device;
     // Twice with notifications, then without: both events then stay silent.
-    bool open = backend.Open(id, FCallbackWindow->Handle(), FHandle, device) ||
-                backend.Open(id, FCallbackWindow->Handle(), FHandle, device) ||
-                backend.Open(id, nullptr, FHandle, device);
+    FNotifying = backend.Open(id, FCallbackWindow->Handle(), FHandle, device) ||
+                 backend.Open(id, FCallbackWindow->Handle(), FHandle, device);
+    bool open = FNotifying || backend.Open(id, nullptr, FHandle, device);
     if (!open) {
         FMixerId = -1;
         FDestinations =
@@ -139,6 +139,19 @@ void TAudioMixer::Open(std::int32_t Id) {
     FProductName = device.productName.substr(0, kProductNameChars);
     FNumberOfLine = static_cast<std::int32_t>(device.destinations.size());
     FDestinations = std::make_unique<TMixerDestinations>(this, std::move(device.destinations));
+    UpdateWatch();
+}
+
+void TAudioMixer::UpdateWatch() {
+    if (FMixerId >= 0 && FNotifying) {
+        Backend().Watch(FHandle, OnLineChange || OnControlChange);
+    }
+}
+
+TMixerEvent& TMixerEvent::operator=(TMixerChange AHandler) {
+    Handler = std::move(AHandler);
+    Owner->UpdateWatch();
+    return *this;
 }
 
 void TAudioMixer::Close() {
@@ -150,9 +163,9 @@ void TAudioMixer::Close() {
 }
 
 LRESULT TAudioMixer::WindowProc(UINT Msg, WPARAM wParam, LPARAM lParam) {
-    const TMixerChange* event = Msg == MM_MIXM_LINE_CHANGE      ? &OnLineChange
-                                : Msg == MM_MIXM_CONTROL_CHANGE ? &OnControlChange
-                                                                : nullptr;
+    const TMixerEvent* event = Msg == MM_MIXM_LINE_CHANGE      ? &OnLineChange
+                               : Msg == MM_MIXM_CONTROL_CHANGE ? &OnControlChange
+                                                               : nullptr;
     if (event == nullptr) {
         return DefWindowProcA(FCallbackWindow->Handle(), Msg, wParam, lParam);
     }

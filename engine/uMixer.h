@@ -7,8 +7,8 @@
 //
 // Threads: a TAudioMixer is created on a thread with a Qt event loop (the window's); its
 // callback window lives there, so OnLineChange and OnControlChange are raised there, also when
-// the device was (re)opened from another thread. Reads, writes and MixerId changes may run on
-// any one thread at a time; nothing here is locked.
+// the device was (re)opened from another thread. Reads, writes, MixerId changes and handler
+// assignments may run on any one thread at a time; nothing here is locked.
 
 #include "platform/Mixer.h"
 
@@ -111,6 +111,25 @@ struct TLineVolume {
 // Raised with the mixer, the handle the platform reported and the line or control id.
 using TMixerChange = std::function<void(TAudioMixer* Sender, std::int32_t MixerH, std::int32_t ID)>;
 
+// An event of the mixer. Assigning a handler (or clearing it) tells the mixer, which watches the
+// device for changes only while one of its events has a handler.
+class TMixerEvent {
+public:
+    explicit TMixerEvent(TAudioMixer* AOwner) : Owner(AOwner) {}
+    TMixerEvent(const TMixerEvent&) = delete;
+    TMixerEvent& operator=(const TMixerEvent&) = delete;
+
+    TMixerEvent& operator=(TMixerChange AHandler);
+    explicit operator bool() const { return static_cast<bool>(Handler); }
+    void operator()(TAudioMixer* Sender, std::int32_t MixerH, std::int32_t ID) const {
+        Handler(Sender, MixerH, ID);
+    }
+
+private:
+    TAudioMixer* Owner;
+    TMixerChange Handler;
+};
+
 class TAudioMixer {
 public:
     // Opens mixer device 0 at once when there is one.
@@ -144,11 +163,14 @@ public:
     bool WriteLineVolume(int destination, int line, std::int32_t LeftVolume,
                          std::int32_t RightVolume, std::int32_t Mute);
 
-    TMixerChange OnLineChange;
-    TMixerChange OnControlChange;
+    TMixerEvent OnLineChange{this};
+    TMixerEvent OnControlChange{this};
 
 private:
+    friend class TMixerEvent;
     void Open(std::int32_t Id);
+    // Watches the open device for changes while an event has a handler, and stops otherwise.
+    void UpdateWatch();
     void Close();
     LRESULT WindowProc(UINT Msg, WPARAM wParam, LPARAM lParam);
 
@@ -157,6 +179,7 @@ private:
     std::int32_t FMixerCount = 0;
     HMIXER FHandle = nullptr;
     std::int32_t FMixerId = -1;
+    bool FNotifying = false; // the device was opened with the callback window
     DWORD FDriverVersion = 0;
     std::string FManufacturer;
     WORD FProductId = 0;

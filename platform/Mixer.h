@@ -10,7 +10,9 @@
 //
 // Change notifications go to the window passed to Open (a platform::MessageWindow), posted as
 // MM_MIXM_LINE_CHANGE and MM_MIXM_CONTROL_CHANGE with the handle as wParam and the line or
-// control id as lParam, so they run on the thread that owns that window.
+// control id as lParam, so they run on the thread that owns that window. They flow only while
+// the handle is watched: watching costs a second connection to the device, so it starts when
+// someone listens, not at every open.
 //
 // Threads: every operation may be called from any thread and returns within a bounded time.
 
@@ -77,6 +79,9 @@ public:
     // none. False when the device cannot be opened; handle and device are then unchanged.
     virtual bool Open(UINT id, HWND window, HMIXER& handle, MixerDevice& device) = 0;
     virtual void Close(HMIXER handle) = 0;
+    // Starts (on) or stops the change notifications of a handle opened with a window; a handle
+    // opened without one, or closed, ignores it. A handle is not watched after Open.
+    virtual void Watch(HMIXER handle, bool on) = 0;
     // values holds the control's ValueCount numbers; false when the device did not answer.
     virtual bool Read(HMIXER handle, DWORD controlId, std::vector<std::int32_t>& values) = 0;
     virtual bool Write(HMIXER handle, DWORD controlId, const std::vector<std::int32_t>& values) = 0;

@@ -262,11 +262,8 @@ public:
             handle = reinterpret_cast<HMIXER>(nextHandle_++);
             open_[reinterpret_cast<std::uintptr_t>(handle)] = mixer;
         }
-        if (window != nullptr) {
-            std::lock_guard lock(mixer->mutex);
-            mixer->notifier = std::make_unique<AlsaChangeNotifier>(devices[id].controlName, window,
-                                                                   handle, mixer->layout);
-        }
+        mixer->controlName = devices[id].controlName;
+        mixer->window = window;
         device = mixer->layout->device;
         return true;
     }
@@ -283,6 +280,24 @@ public:
             open_.erase(it);
         }
         mixer->Shut();
+    }
+
+    void Watch(HMIXER handle, bool on) override {
+        std::shared_ptr<OpenMixer> mixer = FindOpen(handle);
+        if (!mixer) {
+            return;
+        }
+        std::lock_guard lock(mixer->mutex);
+        if (!mixer->session || mixer->window == nullptr || on == (mixer->notifier != nullptr)) {
+            return;
+        }
+        if (on) {
+            mixer->notifier = std::make_unique<AlsaChangeNotifier>(mixer->controlName,
+                                                                   mixer->window, handle,
+                                                                   mixer->layout);
+        } else {
+            mixer->notifier.reset();
+        }
     }
 
     bool Read(HMIXER handle, DWORD controlId, std::vector<std::int32_t>& values) override {
@@ -312,9 +327,11 @@ public:
 private:
     struct OpenMixer {
         std::shared_ptr<const AlsaMixerLayout> layout;
+        std::string controlName;
+        HWND window = nullptr; // where notifications go while watched; null for none
         std::mutex mutex; // one ALSA call at a time per open mixer
         std::unique_ptr<AlsaSession> session;
-        std::unique_ptr<AlsaChangeNotifier> notifier;
+        std::unique_ptr<AlsaChangeNotifier> notifier; // while watched
 
         void Shut() {
             std::lock_guard lock(mutex);
@@ -336,17 +353,19 @@ private:
         }
     };
 
+    std::shared_ptr<OpenMixer> FindOpen(HMIXER handle) {
+        std::lock_guard lock(mutex_);
+        auto it = open_.find(reinterpret_cast<std::uintptr_t>(handle));
+        return it != open_.end() ? it->second : nullptr;
+    }
+
     // The open mixer behind handle and the binding of one of its controls; null for either
     // missing.
     std::shared_ptr<OpenMixer> Find(HMIXER handle, DWORD controlId,
                                     const AlsaControlBinding*& binding) {
-        std::lock_guard lock(mutex_);
-        auto it = open_.find(reinterpret_cast<std::uintptr_t>(handle));
-        if (it == open_.end()) {
-            return nullptr;
-        }
-        binding = it->second->layout->BindingOf(controlId);
-        return binding != nullptr ? it->second : nullptr;
+        std::shared_ptr<OpenMixer> mixer = FindOpen(handle);
+        binding = mixer ? mixer->layout->BindingOf(controlId) : nullptr;
+        return binding != nullptr ? mixer : nullptr;
     }
 
     std::chrono::milliseconds bound_;

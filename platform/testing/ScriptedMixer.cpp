@@ -136,9 +136,15 @@ std::vector<HMIXER> ScriptedMixer::OpenHandles() const {
     return handles;
 }
 
+bool ScriptedMixer::Watched(HMIXER handle) const {
+    std::lock_guard lock(mutex_);
+    auto it = open_.find(reinterpret_cast<std::uintptr_t>(handle));
+    return it != open_.end() && it->second.watched;
+}
+
 bool ScriptedMixer::PostLocked(HMIXER handle, UINT message, DWORD id) {
     auto it = open_.find(reinterpret_cast<std::uintptr_t>(handle));
-    if (it == open_.end() || it->second.window == nullptr) {
+    if (it == open_.end() || it->second.window == nullptr || !it->second.watched) {
         return false;
     }
     return MessageWindow::Post(it->second.window, message, reinterpret_cast<WPARAM>(handle),
@@ -240,6 +246,14 @@ void ScriptedMixer::Close(HMIXER handle) {
     call.handle = handle;
     RecordLocked(call);
     open_.erase(reinterpret_cast<std::uintptr_t>(handle));
+}
+
+void ScriptedMixer::Watch(HMIXER handle, bool on) {
+    std::lock_guard lock(mutex_);
+    auto it = open_.find(reinterpret_cast<std::uintptr_t>(handle));
+    if (it != open_.end() && it->second.window != nullptr) {
+        it->second.watched = on;
+    }
 }
 
 bool ScriptedMixer::Read(HMIXER handle, DWORD controlId, std::vector<std::int32_t>& values) {

@@ -57,15 +57,17 @@ public:
     void ClearCalls();
 
     std::vector<HMIXER> OpenHandles() const;
+    bool Watched(HMIXER handle) const;
 
     // Posts the notification to the window the handle was opened with; false when the handle
-    // is not open or was opened without one.
+    // is not open, was opened without one, or is not watched.
     bool RaiseLineChange(HMIXER handle, DWORD lineId);
     bool RaiseControlChange(HMIXER handle, DWORD controlId);
 
     UINT DeviceCount() override;
     bool Open(UINT id, HWND window, HMIXER& handle, MixerDevice& device) override;
     void Close(HMIXER handle) override;
+    void Watch(HMIXER handle, bool on) override;
     bool Read(HMIXER handle, DWORD controlId, std::vector<std::int32_t>& values) override;
     bool Write(HMIXER handle, DWORD controlId, const std::vector<std::int32_t>& values) override;
 
@@ -78,6 +80,7 @@ private:
     struct OpenMixer {
         UINT device = 0;
         HWND window = nullptr;
+        bool watched = false;
     };
     struct Found {
         MixerLine* line = nullptr;

@@ -422,6 +422,8 @@ TEST_F(AudioMixer, ChangeNotificationsReachTheirEventsOnTheOwningThread) {
     QCoreApplication app(argc, argv);
 
     TAudioMixer audio;
+    // Watching the device waits for someone to listen.
+    EXPECT_FALSE(mixer.Watched(audio.Handle()));
     std::vector<std::pair<std::string, std::int32_t>> raised;
     std::thread::id raisedOn;
     audio.OnControlChange = [&](TAudioMixer* sender, std::int32_t handle, std::int32_t id) {
@@ -451,6 +453,14 @@ TEST_F(AudioMixer, ChangeNotificationsReachTheirEventsOnTheOwningThread) {
     ASSERT_EQ(raised.size(), 2u);
     EXPECT_EQ(raised[1],
               std::make_pair(std::string("line"), static_cast<std::int32_t>(sourceLines[0])));
+
+    // A reopened device is watched again; with both handlers cleared it is not.
+    audio.SetMixerId(0);
+    EXPECT_TRUE(mixer.Watched(audio.Handle()));
+    audio.OnControlChange = nullptr;
+    EXPECT_TRUE(mixer.Watched(audio.Handle()));
+    audio.OnLineChange = nullptr;
+    EXPECT_FALSE(mixer.Watched(audio.Handle()));
 }
 
 TEST_F(AudioMixer, AMixerOpenedWithoutNotificationsNeverRaisesThem) {
@@ -458,6 +468,7 @@ TEST_F(AudioMixer, AMixerOpenedWithoutNotificationsNeverRaisesThem) {
     mixer.Fail(Op::Open, [](const ScriptedMixer::Call& call) { return call.withWindow; });
     TAudioMixer audio;
     ASSERT_EQ(audio.MixerId(), 0);
+    audio.OnControlChange = [](TAudioMixer*, std::int32_t, std::int32_t) {};
     EXPECT_FALSE(mixer.RaiseControlChange(audio.Handle(), speakersVolume));
 }
 

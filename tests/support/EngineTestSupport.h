@@ -62,6 +62,7 @@ public:
     UINT DeviceCount() override { return inner_.DeviceCount(); }
     bool Open(UINT id, HWND window, HMIXER& handle, platform::MixerDevice& device) override;
     void Close(HMIXER handle) override { inner_.Close(handle); }
+    void Watch(HMIXER handle, bool on) override { inner_.Watch(handle, on); }
     bool Read(HMIXER handle, DWORD controlId, std::vector<std::int32_t>& values) override;
     bool Write(HMIXER handle, DWORD controlId, const std::vector<std::int32_t>& values) override;
 
