@@ -10,7 +10,9 @@
 #include <fstream>
 #include <spawn.h>
 #include <sstream>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -290,6 +292,22 @@ bool PrivatePipeWire::StartBus(std::string* error) {
     return true;
 }
 
+bool PrivatePipeWire::TakesConnections(const std::string& socketPath) {
+    sockaddr_un address{};
+    if (socketPath.size() >= sizeof address.sun_path) {
+        return false;
+    }
+    address.sun_family = AF_UNIX;
+    std::memcpy(address.sun_path, socketPath.c_str(), socketPath.size() + 1);
+    const int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    const bool taken =
+        fd >= 0 && connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
+    if (fd >= 0) {
+        close(fd);
+    }
+    return taken;
+}
+
 bool PrivatePipeWire::WaitForDefaultSink(const std::string& name, int timeoutMs) const {
     const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
     do {
@@ -324,8 +342,10 @@ bool PrivatePipeWire::Start(std::string* error) {
         if (Spawn(kCore) < 0) {
             return fail("cannot start pipewire");
         }
+        // The socket file of a core that is gone is still there: the session manager and the
+        // pulse server start only once the new core takes connections, or they give up at once.
         const std::string socket = xdgRuntime_ + "/pipewire-0";
-        while (CountPart(kCore) > 0 && access(socket.c_str(), F_OK) != 0 && msLeft() > 0) {
+        while (CountPart(kCore) > 0 && !TakesConnections(socket) && msLeft() > 0) {
             std::this_thread::sleep_for(20ms);
         }
     }

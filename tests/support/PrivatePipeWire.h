@@ -75,6 +75,8 @@ private:
     pid_t Spawn(const std::string& program);
     void Reap();
     bool WaitForDefaultSink(const std::string& name, int timeoutMs) const;
+    // Somebody listens at the socket (a stale socket file refuses the connection).
+    static bool TakesConnections(const std::string& socketPath);
 
     Sink sink_;
     std::unique_ptr<ScratchDir> root_;
