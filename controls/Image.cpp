@@ -48,10 +48,12 @@ void TImage::SetGraphic(const TGraphic& graphic) {
     overlay_.reset();
     transparentBitmap_ = QImage();
     frames_.clear();
-    graphic_ = graphic;
-    for (std::size_t i = 0; i < graphic_.FrameCount(); ++i) {
-        frames_.push_back(Premultiplied(graphic_, i));
+    delaysMs_.clear();
+    for (std::size_t i = 0; i < graphic.FrameCount(); ++i) {
+        frames_.push_back(Premultiplied(graphic, i));
+        delaysMs_.push_back(graphic.Frame(i).delayMs);
     }
+    loopCount_ = graphic.LoopCount();
     frame_ = 0;
     passes_ = 0;
     if (isVisible()) {
@@ -68,7 +70,7 @@ TDUIOverlay& TImage::Overlay() {
     if (!overlay_) {
         timer_.stop();
         frames_.clear();
-        graphic_ = TGraphic();
+        delaysMs_.clear();
         frame_ = 0;
         overlay_ = std::make_unique<TDUIOverlay>();
         overlay_->Canvas(QSize(std::max(width(), 1), std::max(height(), 1)));
@@ -86,7 +88,7 @@ const QImage& TImage::Bitmap() const {
 }
 
 int TImage::FrameDelay(std::size_t frame) const {
-    int delay = graphic_.Frame(frame).delayMs;
+    int delay = delaysMs_.at(frame);
     if (delay <= 0) {
         return kDefaultFrameDelayMs;
     }
@@ -94,21 +96,21 @@ int TImage::FrameDelay(std::size_t frame) const {
 }
 
 void TImage::StartAnimation() {
-    if (!graphic_.Animated()) {
+    if (!Animated()) {
         return;
     }
     timer_.start(FrameDelay(frame_));
 }
 
 void TImage::NextFrame() {
-    if (!graphic_.Animated() || !isVisible()) {
+    if (!Animated() || !isVisible()) {
         return;
     }
     std::size_t next = frame_ + 1;
-    if (next >= graphic_.FrameCount()) {
+    if (next >= frames_.size()) {
         ++passes_;
         // A loop count says how often the animation repeats after its first pass.
-        if (graphic_.LoopCount() > 0 && passes_ > graphic_.LoopCount()) {
+        if (loopCount_ > 0 && passes_ > loopCount_) {
             return;
         }
         next = 0;

@@ -28,13 +28,19 @@ public:
     bool Transparent() const { return transparent_; }
     void SetTransparent(bool value);
 
-    // Takes a copy of graphic as the picture (dropping a bitmap) and starts its animation
-    // from the first frame when it has more than one. Schedules a repaint.
+    // Takes graphic as the picture (dropping a bitmap) and starts its animation from the first
+    // frame when it has more than one. Schedules a repaint. Only the frames in the form Qt
+    // paints are kept (with their delays): the decoded pixels are not held a second time.
     void SetGraphic(const TGraphic& graphic);
-    const TGraphic& Graphic() const { return graphic_; }
     // Drops the picture and the bitmap.
     void Clear();
-    bool Empty() const { return graphic_.Empty() && Bitmap().isNull(); }
+    bool Empty() const { return frames_.empty() && Bitmap().isNull(); }
+
+    // The picture's size, and its frames as painted (premultiplied); empty without a picture.
+    QSize PictureSize() const { return frames_.empty() ? QSize() : frames_.front().size(); }
+    std::size_t FrameCount() const { return frames_.size(); }
+    bool Animated() const { return frames_.size() > 1; }
+    const QImage& Frame(std::size_t index) const { return frames_.at(index); }
 
     // The control's bitmap and its canvas, made white at the control's size on first use (the
     // picture, if any, is dropped then). They last as long as the control, and so does the
@@ -63,8 +69,9 @@ private:
 
     bool center_ = false;
     bool transparent_ = false;
-    TGraphic graphic_;
-    std::vector<QImage> frames_; // the graphic's frames as Qt draws them
+    std::vector<QImage> frames_; // the picture's frames as Qt draws them
+    std::vector<int> delaysMs_;  // each frame's own delay; 0 when the file names none
+    int loopCount_ = 0;          // how often the animation repeats; 0 for ever
     std::size_t frame_ = 0;
     int passes_ = 0; // whole passes through the animation so far
     QTimer timer_;

@@ -58,15 +58,16 @@ TEST(WindowLoading, ShippedPicturesAndButtonImages) {
     // all would show the last one loaded, the 16-pixel busy picture.
     for (TImage* background : {f.OEM_FORM_IMG_0, f.OEM_FORM_TAB_0_TTS_0_IMG_0,
                                f.OEM_FORM_TAB_0_TTS_1_IMG_0, f.OEM_FORM_TAB_0_TTS_2_IMG_0}) {
-        EXPECT_GT(background->Graphic().Width(), 500) << background->objectName().toStdString();
-        EXPECT_FALSE(background->Graphic().Animated());
+        EXPECT_GT(background->PictureSize().width(), 500)
+            << background->objectName().toStdString();
+        EXPECT_FALSE(background->Animated());
     }
-    EXPECT_NE(f.OEM_FORM_TAB_0_TTS_0_IMG_0->Graphic().Pixel(300, 200),
-              f.OEM_FORM_TAB_0_TTS_1_IMG_0->Graphic().Pixel(300, 200))
+    EXPECT_NE(f.OEM_FORM_TAB_0_TTS_0_IMG_0->Frame(0).pixel(300, 200),
+              f.OEM_FORM_TAB_0_TTS_1_IMG_0->Frame(0).pixel(300, 200))
         << "the welcome and scanning pages have different backgrounds";
     for (TImage* busy : {f.OEM_FORM_TAB_0_TTS_1_PAL_0_IMG_0, f.OEM_FORM_TAB_0_TTS_2_PAL_0_IMG_0}) {
-        EXPECT_EQ(busy->Graphic().Width(), 16);
-        EXPECT_TRUE(busy->Graphic().Animated());
+        EXPECT_EQ(busy->PictureSize().width(), 16);
+        EXPECT_TRUE(busy->Animated());
     }
     EXPECT_EQ(f.OEM_FORM_TAB_0_TTS_0_BTN_0->ImageNorm().Width(), 300);
     EXPECT_EQ(f.OEM_FORM_TAB_0_TTS_0_BTN_1->ImageNorm().Width(), 135);
