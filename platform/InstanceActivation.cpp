@@ -1,19 +1,19 @@
 #include "platform/InstanceActivation.h"
 
-#include <QLocalServer>
-#include <QLocalSocket>
-#include <QPointer>
+#include <QSocketNotifier>
 #include <QTimer>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <map>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/time.h>
 #include <sys/un.h>
 #include <thread>
 #include <unistd.h>
+#include <vector>
 
 namespace platform {
 
@@ -167,16 +167,24 @@ bool RequestActivation(const std::string& socketPath, const ActivationRequest& r
     }
 }
 
+// A plain socket watched by the event loop: Qt's local server would bring Qt Network and its
+// Kerberos and proxy libraries into every start for a three-line exchange.
 class ActivationListener::Impl {
 public:
     explicit Impl(Handler handler) : handler_(std::move(handler)) {
-        server_.setSocketOptions(QLocalServer::UserAccessOption);
-        server_.setMaxPendingConnections(kMaxOpenConnections);
-        QObject::connect(&server_, &QLocalServer::newConnection, &server_, [this] { AcceptAll(); });
+        sweep_.setInterval(kConnectionTimeoutMs / 4);
+        QObject::connect(&sweep_, &QTimer::timeout, [this] { DropOverdue(); });
     }
 
     ~Impl() {
-        server_.close();
+        for (auto& [fd, connection] : connections_) {
+            delete connection.readable;
+            ::close(fd);
+        }
+        if (listening_) {
+            delete listening_;
+            ::close(fd_);
+        }
         if (!path_.empty()) {
             ::unlink(path_.c_str());
         }
@@ -190,57 +198,79 @@ public:
                 return false;
             }
         }
-        if (!server_.listen(QString::fromStdString(path))) {
+        sockaddr_un address{};
+        address.sun_family = AF_UNIX;
+        if (listening_ || path.empty() || path.size() >= sizeof address.sun_path) {
             return false;
         }
+        std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
+        const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+        if (fd < 0) {
+            return false;
+        }
+        // Only this user may connect.
+        if (::bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0 ||
+            ::chmod(path.c_str(), S_IRUSR | S_IWUSR) != 0 ||
+            ::listen(fd, kMaxOpenConnections) != 0) {
+            ::close(fd);
+            return false;
+        }
+        fd_ = fd;
         path_ = path;
+        listening_ = new QSocketNotifier(fd_, QSocketNotifier::Read);
+        QObject::connect(listening_, &QSocketNotifier::activated, [this] { AcceptAll(); });
         return true;
     }
 
 private:
+    struct Connection {
+        QSocketNotifier* readable = nullptr; // deleted later: it may be the one raising now
+        std::string received;
+        std::chrono::steady_clock::time_point deadline;
+    };
+
     void AcceptAll() {
-        while (QLocalSocket* socket = server_.nextPendingConnection()) {
-            if (open_ >= kMaxOpenConnections) {
-                socket->abort();
-                socket->deleteLater();
+        int fd = -1;
+        while ((fd = ::accept4(fd_, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC)) >= 0) {
+            if (connections_.size() >= static_cast<std::size_t>(kMaxOpenConnections)) {
+                ::close(fd);
                 continue;
             }
-            ++open_;
-            Serve(socket);
+            Connection& connection = connections_[fd];
+            // Nobody holds a connection open for long.
+            connection.deadline = std::chrono::steady_clock::now() +
+                                  std::chrono::milliseconds(kConnectionTimeoutMs);
+            connection.readable = new QSocketNotifier(fd, QSocketNotifier::Read);
+            QObject::connect(connection.readable, &QSocketNotifier::activated,
+                             [this, fd] { Serve(fd); });
+            sweep_.start();
         }
     }
 
-    void Serve(QLocalSocket* socket) {
-        auto buffer = std::make_shared<std::string>();
-        auto answered = std::make_shared<bool>(false);
-        QPointer<QLocalSocket> guard(socket);
-        QObject::connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
-        QObject::connect(socket, &QObject::destroyed, &server_, [this] { --open_; });
-        // Nobody holds a connection open for long.
-        QTimer::singleShot(kConnectionTimeoutMs, socket, [guard] {
-            if (guard) {
-                guard->abort();
-            }
-        });
-        QObject::connect(socket, &QLocalSocket::readyRead, socket, [this, guard, buffer, answered] {
-            if (!guard || *answered) {
+    void Serve(int fd) {
+        auto it = connections_.find(fd);
+        if (it == connections_.end()) {
+            return;
+        }
+        std::string& received = it->second.received;
+        char buffer[1024];
+        ssize_t n = 0;
+        while ((n = ::recv(fd, buffer, sizeof buffer, 0)) > 0) {
+            received.append(buffer, static_cast<std::size_t>(n));
+            if (received.size() > kMaxActivationRequestBytes) {
+                Drop(fd);
                 return;
             }
-            QByteArray bytes = guard->readAll();
-            buffer->append(bytes.constData(), static_cast<std::size_t>(bytes.size()));
-            if (buffer->size() > kMaxActivationRequestBytes) {
-                guard->abort();
-                return;
+        }
+        const bool more = n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR);
+        if (received.find("\n\n") == std::string::npos) {
+            if (!more) {
+                Drop(fd); // closed, or failed, before the request was whole
             }
-            if (buffer->find("\n\n") == std::string::npos) {
-                return;
-            }
-            *answered = true;
-            std::optional<ActivationRequest> request = ParseActivationRequest(*buffer);
-            if (!request) {
-                guard->abort();
-                return;
-            }
+            return;
+        }
+        std::optional<ActivationRequest> request = ParseActivationRequest(received);
+        if (request) {
             try {
                 if (handler_) {
                     handler_(*request);
@@ -250,18 +280,45 @@ private:
             } catch (...) {
                 std::fprintf(stderr, "tonemender: activation failed\n");
             }
-            if (guard) {
-                guard->write(kAnswer.data(), static_cast<qint64>(kAnswer.size()));
-                guard->flush();
-                guard->disconnectFromServer();
+            // Three bytes fit in any socket buffer; a peer that left does not matter.
+            ::send(fd, kAnswer.data(), kAnswer.size(), MSG_NOSIGNAL);
+        }
+        Drop(fd);
+    }
+
+    void Drop(int fd) {
+        auto it = connections_.find(fd);
+        if (it == connections_.end()) {
+            return;
+        }
+        it->second.readable->setEnabled(false);
+        it->second.readable->deleteLater();
+        ::close(fd);
+        connections_.erase(it);
+        if (connections_.empty()) {
+            sweep_.stop();
+        }
+    }
+
+    void DropOverdue() {
+        const auto now = std::chrono::steady_clock::now();
+        std::vector<int> overdue;
+        for (const auto& [fd, connection] : connections_) {
+            if (connection.deadline <= now) {
+                overdue.push_back(fd);
             }
-        });
+        }
+        for (int fd : overdue) {
+            Drop(fd);
+        }
     }
 
     Handler handler_;
-    QLocalServer server_;
+    int fd_ = -1;
+    QSocketNotifier* listening_ = nullptr;
+    std::map<int, Connection> connections_;
+    QTimer sweep_;
     std::string path_;
-    int open_ = 0;
 };
 
 ActivationListener::ActivationListener(Handler handler)
