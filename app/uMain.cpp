@@ -121,10 +121,9 @@ namespace {
 void LoadPicture(FirstErrorReport& steps, TImage* picture) {
     steps.Step([picture] {
         const std::string path = "form1#frame1#RES#" + picture->objectName().toStdString();
-        // The loader hands out its own picture, replaced by its next load: we keep a copy, and
-        // let the loader's go at once.
-        picture->SetGraphic(ResourceInstance()->LoadConfiguredGraphic(path, "", false));
-        ResourceInstance()->SharedPicture().Clear();
+        // The loader's own picture, replaced by its next load, is handed over whole.
+        ResourceInstance()->LoadConfiguredGraphic(path, "", false);
+        picture->SetGraphic(ResourceInstance()->SharedPicture().Take());
     });
 }
 

@@ -11,17 +11,25 @@ namespace {
 constexpr int kShortestFrameDelayMs = 10;
 
 // A frame in the form Qt blends without converting it first, made once: the conversion of a
-// page-sized picture on every paint would cost more than the paint itself.
-QImage Premultiplied(const TGraphic& graphic, std::size_t frame) {
-    QImage image(graphic.Width(), graphic.Height(), QImage::Format_ARGB32_Premultiplied);
-    const std::vector<std::uint32_t>& pixels = graphic.Frame(frame).pixels;
-    for (int y = 0; y < graphic.Height(); ++y) {
-        auto* row = reinterpret_cast<QRgb*>(image.scanLine(y));
-        for (int x = 0; x < graphic.Width(); ++x) {
-            row[x] = qPremultiply(pixels[static_cast<std::size_t>(y) * graphic.Width() + x]);
+// page-sized picture on every paint would cost more than the paint itself. The decoded pixels
+// are premultiplied where they are and the image takes them over, so a picture is held once
+// and no second page-sized buffer is filled at start-up.
+QImage Premultiplied(int width, int height, std::vector<std::uint32_t>&& decoded) {
+    if (width <= 0 || height <= 0) {
+        return QImage();
+    }
+    auto* pixels = new std::vector<std::uint32_t>(std::move(decoded));
+    // A frame short of pixels shows transparent where it has none, never what lies beyond.
+    pixels->resize(static_cast<std::size_t>(width) * static_cast<std::size_t>(height));
+    for (std::uint32_t& pixel : *pixels) {
+        if ((pixel >> 24) != 0xFF) {
+            pixel = qPremultiply(pixel);
         }
     }
-    return image;
+    return QImage(
+        reinterpret_cast<uchar*>(pixels->data()), width, height,
+        static_cast<qsizetype>(width) * 4, QImage::Format_ARGB32_Premultiplied,
+        [](void* held) { delete static_cast<std::vector<std::uint32_t>*>(held); }, pixels);
 }
 
 } // namespace
@@ -44,14 +52,19 @@ void TImage::SetTransparent(bool value) {
 }
 
 void TImage::SetGraphic(const TGraphic& graphic) {
+    SetGraphic(TGraphic(graphic));
+}
+
+void TImage::SetGraphic(TGraphic&& graphic) {
     timer_.stop();
     overlay_.reset();
     transparentBitmap_ = QImage();
     frames_.clear();
     delaysMs_.clear();
     for (std::size_t i = 0; i < graphic.FrameCount(); ++i) {
-        frames_.push_back(Premultiplied(graphic, i));
         delaysMs_.push_back(graphic.Frame(i).delayMs);
+        frames_.push_back(
+            Premultiplied(graphic.Width(), graphic.Height(), std::move(graphic.Frame(i).pixels)));
     }
     loopCount_ = graphic.LoopCount();
     frame_ = 0;

@@ -32,6 +32,8 @@ public:
     // frame when it has more than one. Schedules a repaint. Only the frames in the form Qt
     // paints are kept (with their delays): the decoded pixels are not held a second time.
     void SetGraphic(const TGraphic& graphic);
+    // The same for a graphic handed over: its pixels become the painted frames in place.
+    void SetGraphic(TGraphic&& graphic);
     // Drops the picture and the bitmap.
     void Clear();
     bool Empty() const { return frames_.empty() && Bitmap().isNull(); }

@@ -28,6 +28,7 @@ public:
     bool Empty() const { return frames_.empty(); }
     std::size_t FrameCount() const { return frames_.size(); }
     const TGraphicFrame& Frame(std::size_t index) const { return frames_.at(index); }
+    TGraphicFrame& Frame(std::size_t index) { return frames_.at(index); }
     bool Animated() const { return frames_.size() > 1; }
     // How often an animation repeats; 0 means for ever.
     int LoopCount() const { return loopCount_; }
@@ -70,6 +71,8 @@ public:
     void Assign(const TGraphic& graphic) { graphic_ = graphic; }
     void Assign(TGraphic&& graphic) { graphic_ = std::move(graphic); }
     const TGraphic& Graphic() const { return graphic_; }
+    // Hands the graphic over without copying its pixels; the holder is empty after.
+    TGraphic Take() { return std::exchange(graphic_, TGraphic()); }
 
 private:
     TGraphic graphic_;

@@ -124,4 +124,16 @@ TEST(Image, AGraphicReplacesTheBitmapAndClearEmpties) {
     EXPECT_EQ(s.At(12, 12), (Rgb{0, 0, 255}));
 }
 
+// A half-transparent pixel blends over the parent; a frame with fewer pixels than its size
+// shows the parent where it has none instead of whatever memory lies beyond.
+TEST(Image, HalfTransparentAndShortFramesShowTheParent) {
+    Shown s;
+    TGraphic graphic(4, 4, {TGraphicFrame{std::vector<std::uint32_t>(6, 0x80FF0000), 0}});
+    s.image->SetGraphic(std::move(graphic));
+    const Rgb blended = s.At(10, 10);
+    EXPECT_NEAR(blended.r, 128, 2);
+    EXPECT_NEAR(blended.b, 127, 2);
+    EXPECT_EQ(s.At(13, 13), (Rgb{0, 0, 255})) << "beyond the frame's six pixels";
+}
+
 } // namespace
