@@ -3,6 +3,7 @@
 #include "app/Application.h"
 #include "app/MessageBox.h"
 #include "app/OneInstance.h"
+#include "app/PicturePrefetch.h"
 #include "app/TestHooks.h"
 #include "app/uMain.h"
 #include "config/ExceptionGuard.h"
@@ -15,6 +16,8 @@
 #include <QEvent>
 #include <QTimer>
 #include <memory>
+#include <string>
+#include <vector>
 
 namespace {
 
@@ -51,12 +54,19 @@ void RunWindow(OneInstanceRule& rule) {
     char name[] = "tonemender";
     char* argv[] = {name, nullptr};
     platform::MarkStartupPhase("instance-checked");
+    std::vector<std::string> welcome;
+    for (const char* name : kWelcomePictures) {
+        welcome.push_back(kWelcomePicturePrefix + std::string(name));
+    }
+    TPicturePrefetch prefetch(std::move(welcome));
     TonemenderApplication application(argc, argv);
     platform::MarkStartupPhase("qapplication");
     InitialiseApplication();
     platform::MarkStartupPhase("fonts-and-error-report");
 
-    auto form = std::make_unique<TOEM_FORM>();
+    TFormSettings settings;
+    settings.Prefetched = &prefetch;
+    auto form = std::make_unique<TOEM_FORM>(std::move(settings));
     platform::MarkStartupPhase("window-created");
     std::unique_ptr<FirstFrameWatch> firstFrame;
     if (platform::StartupTraceEnabled()) {

@@ -4,12 +4,12 @@
 #include "app/ConfigText.h"
 #include "app/ErrorReport.h"
 #include "app/FormLayout.h"
+#include "app/PicturePrefetch.h"
 #include "app/ProcessDefaults.h"
 #include "app/PumpDelay.h"
 #include "app/VersionText.h"
 #include "config/ExceptionGuard.h"
 #include "config/OEUnitConfig.h"
-#include "graphics/OEUnitResource.h"
 #include "config/SafeFormat.h"
 #include "controls/Image.h"
 #include "controls/OEUnitButtonEx.h"
@@ -18,6 +18,7 @@
 #include "controls/OEUnitXLabel.h"
 #include "controls/PNGExtra.h"
 #include "controls/VirtualDrawTree.h"
+#include "graphics/OEUnitResource.h"
 #include "platform/ModuleResources.h"
 #include "platform/StartupTrace.h"
 #include "platform/WindowFrame.h"
@@ -30,6 +31,7 @@
 #include <QWindow>
 #ifdef __GLIBC__
 #include <malloc.h>
+#include <optional>
 #endif
 #include <string>
 #include <utility>
@@ -118,9 +120,13 @@ void TOEM_FORM::LoadConfiguration(FirstErrorReport& steps) {
 
 namespace {
 
-void LoadPicture(FirstErrorReport& steps, TImage* picture) {
-    steps.Step([picture] {
-        const std::string path = "form1#frame1#RES#" + picture->objectName().toStdString();
+void LoadPicture(FirstErrorReport& steps, TImage* picture, TPicturePrefetch* prefetched = nullptr) {
+    steps.Step([picture, prefetched] {
+        const std::string path = kWelcomePicturePrefix + picture->objectName().toStdString();
+        if (std::optional<TGraphic> ready = prefetched ? prefetched->Take(path) : std::nullopt) {
+            picture->SetGraphic(std::move(*ready));
+            return;
+        }
         // The loader's own picture, replaced by its next load, is handed over whole.
         ResourceInstance()->LoadConfiguredGraphic(path, "", false);
         picture->SetGraphic(ResourceInstance()->SharedPicture().Take());
@@ -131,8 +137,10 @@ void LoadPicture(FirstErrorReport& steps, TImage* picture) {
 
 // Only what the welcome page shows; the other pages' pictures follow the first frame.
 void TOEM_FORM::LoadPictures(FirstErrorReport& steps) {
-    for (TImage* picture : {OEM_FORM_IMG_0, OEM_FORM_TAB_0_TTS_0_IMG_0}) {
-        LoadPicture(steps, picture);
+    for (const char* name : kWelcomePictures) {
+        if (auto* picture = findChild<TImage*>(QString::fromLatin1(name))) {
+            LoadPicture(steps, picture, settings_.Prefetched);
+        }
     }
 }
 

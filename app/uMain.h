@@ -44,12 +44,21 @@ constexpr SmallInt kScanningPage = 1;
 constexpr SmallInt kReportPage = 2;
 
 // What a window can be made with besides the defaults; tests shorten the waits.
+class TPicturePrefetch;
+
+// The pictures the welcome page shows, by control name, found under "form1#frame1#RES#"; the
+// other pages' pictures wait until after the first frame.
+inline constexpr const char* kWelcomePictures[] = {"OEM_FORM_IMG_0", "OEM_FORM_TAB_0_TTS_0_IMG_0"};
+inline constexpr const char* kWelcomePicturePrefix = "form1#frame1#RES#";
+
 struct TFormSettings {
     // The worker's wait after each check's result, so the user can read it.
     std::chrono::milliseconds HoldSpan{4000};
     // How long the repair's busy marker stays on each report row.
     std::chrono::milliseconds RowWalkSpan{3000};
     TVolumeFixerSettings Engine;
+    // The welcome page's pictures decoded ahead of the window, or none; not owned.
+    TPicturePrefetch* Prefetched = nullptr;
 };
 
 class TOEM_FORM : public QWidget {

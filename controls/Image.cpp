@@ -27,8 +27,8 @@ QImage Premultiplied(int width, int height, std::vector<std::uint32_t>&& decoded
         }
     }
     return QImage(
-        reinterpret_cast<uchar*>(pixels->data()), width, height,
-        static_cast<qsizetype>(width) * 4, QImage::Format_ARGB32_Premultiplied,
+        reinterpret_cast<uchar*>(pixels->data()), width, height, static_cast<qsizetype>(width) * 4,
+        QImage::Format_ARGB32_Premultiplied,
         [](void* held) { delete static_cast<std::vector<std::uint32_t>*>(held); }, pixels);
 }
 

@@ -6,9 +6,9 @@
 // through; a transparent bitmap also lets the parent through wherever it has the colour of its
 // bottom-left pixel.
 
+#include "controls/DUIOverlay.h"
 #include "graphics/Canvas.h"
 #include "graphics/Picture.h"
-#include "controls/DUIOverlay.h"
 
 #include <QImage>
 #include <QTimer>

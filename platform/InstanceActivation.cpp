@@ -238,8 +238,8 @@ private:
             }
             Connection& connection = connections_[fd];
             // Nobody holds a connection open for long.
-            connection.deadline = std::chrono::steady_clock::now() +
-                                  std::chrono::milliseconds(kConnectionTimeoutMs);
+            connection.deadline =
+                std::chrono::steady_clock::now() + std::chrono::milliseconds(kConnectionTimeoutMs);
             connection.readable = new QSocketNotifier(fd, QSocketNotifier::Read);
             QObject::connect(connection.readable, &QSocketNotifier::activated,
                              [this, fd] { Serve(fd); });

@@ -292,9 +292,8 @@ public:
             return;
         }
         if (on) {
-            mixer->notifier = std::make_unique<AlsaChangeNotifier>(mixer->controlName,
-                                                                   mixer->window, handle,
-                                                                   mixer->layout);
+            mixer->notifier = std::make_unique<AlsaChangeNotifier>(
+                mixer->controlName, mixer->window, handle, mixer->layout);
         } else {
             mixer->notifier.reset();
         }
@@ -329,7 +328,7 @@ private:
         std::shared_ptr<const AlsaMixerLayout> layout;
         std::string controlName;
         HWND window = nullptr; // where notifications go while watched; null for none
-        std::mutex mutex; // one ALSA call at a time per open mixer
+        std::mutex mutex;      // one ALSA call at a time per open mixer
         std::unique_ptr<AlsaSession> session;
         std::unique_ptr<AlsaChangeNotifier> notifier; // while watched
 

@@ -1,6 +1,7 @@
 // What the window loads when it is made - configuration, pictures, image buttons, version - and
 // how each load fails on its own: a reported error, an empty control, a working window.
 
+#include "app/PicturePrefetch.h"
 #include "config/OEUnitConfig.h"
 #include "controls/Image.h"
 #include "controls/OEUnitButtonEx.h"
@@ -18,6 +19,7 @@
 #include <QTest>
 #include <filesystem>
 #include <gtest/gtest.h>
+#include <optional>
 
 using namespace window_test;
 
@@ -58,8 +60,7 @@ TEST(WindowLoading, ShippedPicturesAndButtonImages) {
     // all would show the last one loaded, the 16-pixel busy picture.
     for (TImage* background : {f.OEM_FORM_IMG_0, f.OEM_FORM_TAB_0_TTS_0_IMG_0,
                                f.OEM_FORM_TAB_0_TTS_1_IMG_0, f.OEM_FORM_TAB_0_TTS_2_IMG_0}) {
-        EXPECT_GT(background->PictureSize().width(), 500)
-            << background->objectName().toStdString();
+        EXPECT_GT(background->PictureSize().width(), 500) << background->objectName().toStdString();
         EXPECT_FALSE(background->Animated());
     }
     EXPECT_NE(f.OEM_FORM_TAB_0_TTS_0_IMG_0->Frame(0).pixel(300, 200),
@@ -180,25 +181,70 @@ TEST(WindowLoading, AFolderThatTakesNoFileChangesNothingTheUserSees) {
     EXPECT_TRUE(std::filesystem::is_empty(temp.Path()));
 }
 
+std::vector<std::string> WelcomeEntries() {
+    std::vector<std::string> entries;
+    for (const char* name : kWelcomePictures) {
+        entries.push_back(kWelcomePicturePrefix + std::string(name));
+    }
+    return entries;
+}
+
+// The program decodes the welcome page's pictures while its application object is made; the
+// window must end up with exactly what it would have loaded itself.
+TEST(WindowLoading, PicturesDecodedAheadAreTheOnesTheWindowLoads) {
+    std::vector<QImage> loaded;
+    {
+        FormUnderTest t;
+        for (const char* name : kWelcomePictures) {
+            loaded.push_back(t.form->findChild<TImage*>(name)->Frame(0));
+        }
+    }
+    TPicturePrefetch prefetch(WelcomeEntries());
+    FormUnderTest t([&] {
+        TFormSettings settings;
+        settings.Prefetched = &prefetch;
+        return std::make_unique<TOEM_FORM>(std::move(settings));
+    });
+    EXPECT_TRUE(t.boxes.Calls().empty());
+    for (std::size_t i = 0; i < std::size(kWelcomePictures); ++i) {
+        EXPECT_EQ(t.form->findChild<TImage*>(kWelcomePictures[i])->Frame(0), loaded[i])
+            << kWelcomePictures[i];
+        EXPECT_FALSE(prefetch.Take(WelcomeEntries()[i])) << "handed over once";
+    }
+}
+
+// With or without the pictures decoded ahead: the one that cannot be decoded is reported once.
 TEST(WindowLoading, DamagedPictureReportsOnceAndOnlyItsControlStaysEmpty) {
-    ResourceSlot resources(platform::ModuleResourceSlot(),
-                           ShippedResourcesExcept({}, {{"PNG_0001", "\x89PNG\r\n\x1a\n garbage"}}));
-    FormUnderTest t;
-    TOEM_FORM& f = *t.form;
-    const auto calls = t.boxes.Calls();
-    ASSERT_EQ(calls.size(), 1u);
-    ExpectErrorReports(calls);
-    EXPECT_TRUE(f.OEM_FORM_IMG_0->Empty());
-    EXPECT_FALSE(f.OEM_FORM_TAB_0_TTS_0_IMG_0->Empty());
-    EXPECT_FALSE(f.OEM_FORM_TAB_0_TTS_0_BTN_0->ImageNorm().Empty());
-    EXPECT_EQ(f.OEM_FORM_TAB_0_TTS_0_LAB_1->text().toStdString(),
-              "Tonemender is up to date (1.5.0.1902)");
-    ASSERT_NE(f.Engine, nullptr);
-    EXPECT_TRUE(static_cast<bool>(f.Engine->OnStateChange));
-    t.Show();
-    EXPECT_EQ(f.OEM_FORM_TAB_0->ActivePageIndex(), 0);
-    EXPECT_FALSE(f.OEM_FORM_TAB_0_TTS_2_PAL_0_IMG_0->Empty());
-    EXPECT_EQ(t.boxes.Calls().size(), 1u);
+    for (bool ahead : {false, true}) {
+        SCOPED_TRACE(ahead ? "decoded ahead" : "loaded by the window");
+        ResourceSlot resources(
+            platform::ModuleResourceSlot(),
+            ShippedResourcesExcept({}, {{"PNG_0001", "\x89PNG\r\n\x1a\n garbage"}}));
+        std::optional<TPicturePrefetch> prefetch;
+        if (ahead) {
+            prefetch.emplace(WelcomeEntries());
+        }
+        FormUnderTest t([&] {
+            TFormSettings settings;
+            settings.Prefetched = prefetch ? &*prefetch : nullptr;
+            return std::make_unique<TOEM_FORM>(std::move(settings));
+        });
+        TOEM_FORM& f = *t.form;
+        const auto calls = t.boxes.Calls();
+        ASSERT_EQ(calls.size(), 1u);
+        ExpectErrorReports(calls);
+        EXPECT_TRUE(f.OEM_FORM_IMG_0->Empty());
+        EXPECT_FALSE(f.OEM_FORM_TAB_0_TTS_0_IMG_0->Empty());
+        EXPECT_FALSE(f.OEM_FORM_TAB_0_TTS_0_BTN_0->ImageNorm().Empty());
+        EXPECT_EQ(f.OEM_FORM_TAB_0_TTS_0_LAB_1->text().toStdString(),
+                  "Tonemender is up to date (1.5.0.1902)");
+        ASSERT_NE(f.Engine, nullptr);
+        EXPECT_TRUE(static_cast<bool>(f.Engine->OnStateChange));
+        t.Show();
+        EXPECT_EQ(f.OEM_FORM_TAB_0->ActivePageIndex(), 0);
+        EXPECT_FALSE(f.OEM_FORM_TAB_0_TTS_2_PAL_0_IMG_0->Empty());
+        EXPECT_EQ(t.boxes.Calls().size(), 1u);
+    }
 }
 
 // A later page's picture is reported once, right after the first frame - or when its page is
