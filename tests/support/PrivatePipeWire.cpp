@@ -358,11 +358,23 @@ bool PrivatePipeWire::Start(std::string* error) {
         }
     }
 
+    // A part whose first connection to the core failed (one still loading its modules) logs
+    // "Failed to connect to PipeWire" and quits at once; it is started again until the
+    // session is up or the time is over.
+    auto restartQuitParts = [&] {
+        Reap();
+        for (const char* part : {kSessionManager, kPulse}) {
+            if (CountPart(part) == 0) {
+                Spawn(part);
+            }
+        }
+    };
     while (!Answers()) {
         if (msLeft() == 0) {
             return fail("pipewire-pulse did not answer within 10 s");
         }
         std::this_thread::sleep_for(50ms);
+        restartQuitParts();
     }
 
     if (sink_ == Sink::Loaded &&
@@ -383,7 +395,13 @@ bool PrivatePipeWire::Start(std::string* error) {
         }
     }
     const std::string expected = sink_ == Sink::None ? kDummySink : kNullSink;
-    if (!WaitForDefaultSink(expected, msLeft())) {
+    while (!WaitForDefaultSink(expected, std::min(msLeft(), 500))) {
+        if (msLeft() == 0) {
+            break;
+        }
+        restartQuitParts();
+    }
+    if (!WaitForDefaultSink(expected, 0)) {
         return fail("the default sink did not become " + expected +
                     " within 10 s: " + Pactl({"get-default-sink"}).output);
     }
