@@ -1,6 +1,7 @@
 #include "app/PicturePrefetch.h"
 
 #include "config/OEUnitConfig.h"
+#include "graphics/OEUnitResource.h"
 #include "platform/ModuleResources.h"
 
 #include <span>
@@ -31,12 +32,12 @@ std::map<std::string, TGraphic> Decode(const std::vector<std::string>& paths) {
             return decoded;
         }
         for (const std::string& path : paths) {
-            const std::string type = configuration.ReadText(path + "#type", '#');
-            std::span<const unsigned char> bytes =
-                ResourceBytes(configuration.ReadText(path + "#item", '#'), type);
+            const ConfiguredResource resource =
+                LookUpConfiguredResource(configuration, path, "", false);
+            std::span<const unsigned char> bytes = ResourceBytes(resource.name, resource.type);
             try {
                 if (!bytes.empty()) {
-                    decoded[path] = DecodeGraphicNamed(bytes, "~qv.tmp." + type);
+                    decoded[path] = DecodeGraphicNamed(bytes, "~qv.tmp." + resource.type);
                 }
             } catch (...) {
                 // Loaded again by the window, which reports what is wrong with it.

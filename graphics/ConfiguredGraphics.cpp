@@ -5,20 +5,19 @@
 #include "graphics/OEUnitResource.h"
 #include "platform/ModuleResources.h"
 
-namespace {
-
-struct ConfiguredResource {
-    std::string name;
-    std::string type;
-};
-
-ConfiguredResource LookUp(const std::string& path, const std::string& key, bool indexed) {
-    TOEConfiger& configer = ConfigerInstance();
+ConfiguredResource LookUpConfiguredResource(TOEConfiger& configer, const std::string& path,
+                                            const std::string& key, bool indexed) {
     auto read = [&](const std::string& at) {
         return indexed ? configer.ReadTextIndexed(at, '#') : configer.ReadText(at, '#');
     };
     std::string field = key.empty() ? std::string("#item") : key[0] == '#' ? key : "#" + key;
     return {read(path + field), read(path + "#type")};
+}
+
+namespace {
+
+ConfiguredResource LookUp(const std::string& path, const std::string& key, bool indexed) {
+    return LookUpConfiguredResource(ConfigerInstance(), path, key, indexed);
 }
 
 } // namespace

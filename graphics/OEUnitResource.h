@@ -4,8 +4,8 @@
 // files named by configuration entries; the temporary-file names, the "ZIP" unpacker and the
 // drawing routines shared by the report list and the drawn page items.
 
-#include "graphics/Colors.h"
 #include "config/MemoryStream.h"
+#include "graphics/Colors.h"
 #include "graphics/Picture.h"
 #include "platform/Win32Types.h"
 
@@ -15,6 +15,7 @@
 #include <vector>
 
 class TCanvas;
+class TOEConfiger;
 class TFont;
 struct TRect;
 
@@ -64,6 +65,15 @@ private:
     TMemoryStream sharedStream_;
     TPicture sharedPicture_;
 };
+
+// The resource a configuration entry names: with no key its "item", else the field the key
+// names (a leading "#" is optional), and its "type"; read with ReadTextIndexed when indexed.
+struct ConfiguredResource {
+    std::string name;
+    std::string type;
+};
+ConfiguredResource LookUpConfiguredResource(TOEConfiger& configer, const std::string& path,
+                                            const std::string& key, bool indexed);
 
 // The loader, made on first use and destroyed at program end.
 TOEResource* ResourceInstance();
