@@ -200,14 +200,20 @@ int PrivatePipeWire::CountPart(const std::string& name) const {
 }
 
 void PrivatePipeWire::Reap() {
-    std::vector<pid_t> running;
-    for (pid_t child : children_) {
+    std::ofstream log(logPath_, std::ios::app);
+    for (auto child = children_.begin(); child != children_.end();) {
         int status = 0;
-        if (waitpid(child, &status, WNOHANG) == 0) {
-            running.push_back(child);
+        if (waitpid(child->first, &status, WNOHANG) == 0) {
+            ++child;
+            continue;
         }
+        // Into the session log, so that a failed start shows which part quit and how.
+        log << "[harness] " << child->second << " (" << child->first << ") "
+            << (WIFSIGNALED(status) ? "killed by signal " + std::to_string(WTERMSIG(status))
+                                    : "exited with " + std::to_string(WEXITSTATUS(status)))
+            << "\n";
+        child = children_.erase(child);
     }
-    children_ = running;
 }
 
 int PrivatePipeWire::KillPart(const std::string& name) {
@@ -265,7 +271,9 @@ pid_t PrivatePipeWire::Spawn(const std::string& program) {
     posix_spawn_file_actions_destroy(&actions);
     posix_spawnattr_destroy(&attr);
     if (pid > 0) {
-        children_.push_back(pid);
+        children_[pid] = program;
+        std::ofstream(logPath_, std::ios::app) << "[harness] started " << program << " (" << pid
+                                                << ")\n";
     }
     return pid;
 }
@@ -308,104 +316,75 @@ bool PrivatePipeWire::TakesConnections(const std::string& socketPath) {
     return taken;
 }
 
-bool PrivatePipeWire::WaitForDefaultSink(const std::string& name, int timeoutMs) const {
-    const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
-    do {
-        CommandResult r = Pactl({"get-default-sink"});
-        if (r.exitCode == 0 && r.output == name + "\n") {
-            return true;
-        }
-        std::this_thread::sleep_for(50ms);
-    } while (Clock::now() < deadline);
-    return false;
-}
-
 bool PrivatePipeWire::Start(std::string* error) {
-    auto fail = [&](const std::string& why) {
+    const auto deadline = Clock::now() + 15s;
+    std::string why = "the session did not come up";
+    auto fail = [&](const std::string& reason) {
         if (error != nullptr) {
-            *error = why + "\n--- session log ---\n" + ReadFile(logPath_);
+            *error = reason + "\n--- session log ---\n" + ReadFile(logPath_);
         }
         return false;
-    };
-    const auto deadline = Clock::now() + 10s;
-    auto msLeft = [&] {
-        return static_cast<int>(std::max<long>(
-            0, std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now())
-                   .count()));
     };
     if (!StartBus(error)) {
         return false;
     }
-
-    if (CountPart(kCore) == 0) {
-        // A core that is gone leaves its socket behind; the new one takes it over.
-        if (Spawn(kCore) < 0) {
-            return fail("cannot start pipewire");
-        }
-        // The socket file of a core that is gone is still there: the session manager and the
-        // pulse server start only once the new core takes connections, or they give up at once.
-        const std::string socket = xdgRuntime_ + "/pipewire-0";
-        while (CountPart(kCore) > 0 && !TakesConnections(socket) && msLeft() > 0) {
-            std::this_thread::sleep_for(20ms);
-        }
-    }
     // pipewire-pulse makes its runtime folder with a look first and a mkdir after, and gives up
     // when a pulse client polling for it (pactl, below) made the folder in between.
     mkdir((xdgRuntime_ + "/pulse").c_str(), 0700);
-    for (const char* part : {kSessionManager, kPulse}) {
-        if (CountPart(part) == 0 && Spawn(part) < 0) {
-            return fail(std::string("cannot start ") + part);
-        }
-    }
+    const std::string socket = xdgRuntime_ + "/pipewire-0";
+    const std::string expected = sink_ == Sink::None ? kDummySink : kNullSink;
+    pid_t sinkLoadedInto = -1;
 
-    // A part whose first connection to the core failed (one still loading its modules) logs
-    // "Failed to connect to PipeWire" and quits at once; it is started again until the
-    // session is up or the time is over.
-    auto restartQuitParts = [&] {
+    // Each round starts what is not running and takes the next step towards the default sink.
+    // A part may quit at start: WirePlumber logs "Failed to connect to PipeWire" and exits when
+    // its first connection fails, and a core may die under load; such a part is started again in
+    // the next round, so the session comes up whatever quit on the way.
+    for (;; std::this_thread::sleep_for(50ms)) {
+        if (Clock::now() >= deadline) {
+            return fail(why + " (within 15 s)");
+        }
         Reap();
+        if (CountPart(kCore) == 0 && Spawn(kCore) < 0) {
+            return fail("cannot start pipewire");
+        }
+        // The socket file of a core that is gone stays behind and refuses connections; the
+        // others start only once the new core takes them, or they give up at once.
+        if (!TakesConnections(socket)) {
+            why = "the core did not take connections";
+            continue;
+        }
         for (const char* part : {kSessionManager, kPulse}) {
-            if (CountPart(part) == 0) {
-                Spawn(part);
+            if (CountPart(part) == 0 && Spawn(part) < 0) {
+                return fail(std::string("cannot start ") + part);
             }
         }
-    };
-    while (!Answers()) {
-        if (msLeft() == 0) {
-            return fail("pipewire-pulse did not answer within 10 s");
+        if (!Answers()) {
+            why = "pipewire-pulse did not answer";
+            continue;
         }
-        std::this_thread::sleep_for(50ms);
-        restartQuitParts();
-    }
-
-    if (sink_ == Sink::Loaded &&
-        Pactl({"list", "short", "sinks"}).output.find(std::string("\t") + kNullSink + "\t") ==
-            std::string::npos) {
-        const CommandResult load =
-            Pactl({"load-module", "module-null-sink", std::string("sink_name=") + kNullSink});
-        if (load.exitCode != 0) {
-            return fail("cannot load the null sink: " + load.output);
+        // A loaded sink belongs to the pulse server that loaded it: a new one needs it again.
+        const std::vector<pid_t> pulse = Processes(kPulse);
+        if (sink_ == Sink::Loaded && !pulse.empty() && pulse.front() != sinkLoadedInto &&
+            Pactl({"list", "short", "sinks"}).output.find(std::string("\t") + kNullSink + "\t") ==
+                std::string::npos) {
+            const CommandResult load =
+                Pactl({"load-module", "module-null-sink", std::string("sink_name=") + kNullSink});
+            if (load.exitCode != 0) {
+                why = "cannot load the null sink: " + load.output;
+                continue;
+            }
+            sinkLoadedInto = pulse.front();
+        }
+        const CommandResult current = Pactl({"get-default-sink"});
+        if (current.exitCode == 0 && current.output == expected + "\n") {
+            return true;
+        }
+        why = "the default sink did not become " + expected + ": " + current.output;
+        if (sink_ != Sink::None) {
+            // Refused until the sink is there and the session manager keeps the defaults.
+            Pactl({"set-default-sink", kNullSink});
         }
     }
-    if (sink_ != Sink::None) {
-        // The sink may take a moment to appear; setting it before would be refused.
-        const auto sinkDeadline = Clock::now() + std::chrono::milliseconds(msLeft());
-        while (Pactl({"set-default-sink", kNullSink}).exitCode != 0 &&
-               Clock::now() < sinkDeadline) {
-            std::this_thread::sleep_for(50ms);
-        }
-    }
-    const std::string expected = sink_ == Sink::None ? kDummySink : kNullSink;
-    while (!WaitForDefaultSink(expected, std::min(msLeft(), 500))) {
-        if (msLeft() == 0) {
-            break;
-        }
-        restartQuitParts();
-    }
-    if (!WaitForDefaultSink(expected, 0)) {
-        return fail("the default sink did not become " + expected +
-                    " within 10 s: " + Pactl({"get-default-sink"}).output);
-    }
-    return true;
 }
 
 } // namespace testing_support

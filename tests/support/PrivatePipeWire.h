@@ -39,8 +39,8 @@ public:
                                  // environment
 
     // Starts the session bus (once) and each part of which no process of this session runs,
-    // then waits (up to 10 s) until pactl answers and, with a sink of its own, until that sink
-    // is the default.
+    // then waits (up to 15 s, starting again any part that quits meanwhile) until pactl answers
+    // and the default sink is the session's own (or the dummy, without one).
     bool Start(std::string* error = nullptr) override;
 
     // SIGKILL for every part (pipewire, pipewire-media-session, wireplumber, pipewire-pulse) of
@@ -74,7 +74,6 @@ private:
     bool StartBus(std::string* error);
     pid_t Spawn(const std::string& program);
     void Reap();
-    bool WaitForDefaultSink(const std::string& name, int timeoutMs) const;
     // Somebody listens at the socket (a stale socket file refuses the connection).
     static bool TakesConnections(const std::string& socketPath);
 
@@ -85,7 +84,7 @@ private:
     std::string logPath_;
     std::string busAddress_;
     pid_t busPid_ = -1;
-    std::vector<pid_t> children_;
+    std::map<pid_t, std::string> children_; // by pid, the program started
 };
 
 } // namespace testing_support
