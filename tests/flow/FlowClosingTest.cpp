@@ -42,16 +42,23 @@ TEST(FlowClosing, ACloseDuringTheRepairWalkEndsTheWalkThenTheWindow) {
     int closingTold = 0;
     int closingToldAtClose = 0;
     rig.form->OnClosing = [&] { ++closingTold; };
+    Clock::time_point started;
+    Clock::duration closedAfter{};
     QTimer::singleShot(50, rig.form.get(), [&] {
+        closedAfter = Clock::now() - started;
         rig.form->close();
         closingToldAtClose = closingTold;
         shownAfterClose.push_back(rig.form->isVisible());
     });
-    const auto started = Clock::now();
+    started = Clock::now();
     rig.Click(rig.form->OEM_FORM_TAB_0_TTS_2_BTN_0);
 
     // Two rows take 4 s to walk; the close cuts that short, and nothing is played again.
-    EXPECT_LT(Clock::now() - started, 2s) << "the walk went on after the close";
+    EXPECT_LT(Clock::now() - started, 2s)
+        << "the walk went on after the close; the close came after "
+        << std::chrono::duration_cast<std::chrono::milliseconds>(closedAfter).count()
+        << " ms; the doubles saw: " << testing::PrintToString(rig.world.timeline.Entries())
+        << testing::PrintToString(rig.world.services.Log());
     EXPECT_EQ(rig.world.sound.CallCount(), 1) << "only the scan's own test sound";
     EXPECT_THAT(shownAfterClose, ElementsAre(true)) << "the close waits for the walk's loop";
     EXPECT_EQ(closingToldAtClose, 1) << "told at once, though the close itself waits";
