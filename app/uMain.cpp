@@ -120,6 +120,14 @@ void TOEM_FORM::LoadConfiguration(FirstErrorReport& steps) {
 
 namespace {
 
+// What temporaries (of the start-up, of a decoder) left free in the heap goes back to the
+// system rather than stay resident for the window's whole life.
+void ReleaseFreeHeap() {
+#ifdef __GLIBC__
+    malloc_trim(0);
+#endif
+}
+
 void LoadPicture(FirstErrorReport& steps, TImage* picture, TPicturePrefetch* prefetched = nullptr) {
     steps.Step([picture, prefetched] {
         const std::string path = kWelcomePicturePrefix + picture->objectName().toStdString();
@@ -156,11 +164,7 @@ void TOEM_FORM::LoadLaterPictures() {
                             OEM_FORM_TAB_0_TTS_1_PAL_0_IMG_0, OEM_FORM_TAB_0_TTS_2_PAL_0_IMG_0}) {
         LoadPicture(steps, picture);
     }
-#ifdef __GLIBC__
-    // Start-up is over: what its temporaries left free in the heap goes back to the system
-    // rather than stay resident for the window's whole life.
-    malloc_trim(0);
-#endif
+    ReleaseFreeHeap();
 }
 
 void TOEM_FORM::LoadImageButtons(FirstErrorReport& steps) {
@@ -253,11 +257,10 @@ void TOEM_FORM::BringToFront(const platform::ActivationRequest& request) {
 
 bool TOEM_FORM::event(QEvent* event) {
     const bool handled = QWidget::event(event);
-    // The first paint: once it has reached the screen (the loop's next turn), what the other
-    // pages need is loaded, unless a page asked for it first.
-    if (event->type() == QEvent::Paint && !laterPicturesLoaded_ && !laterPicturesQueued_) {
-        laterPicturesQueued_ = true;
-        QTimer::singleShot(0, this, [this] { Guarded([this] { LoadLaterPictures(); }); });
+    // The first paint: once it has reached the screen (the loop's next turn), start-up is over.
+    if (event->type() == QEvent::Paint && !startupHeapReleased_) {
+        startupHeapReleased_ = true;
+        QTimer::singleShot(0, this, [] { ReleaseFreeHeap(); });
     }
     return handled;
 }

@@ -139,9 +139,9 @@ public:
 
     void ShowPage(SmallInt Index);
     void PreparePage(SmallInt Index);
-    // The pictures of the scanning and report pages (backgrounds, busy indicators). The window
-    // loads them right after its first frame, or when one of those pages is prepared before
-    // that; a later call does nothing. A failure is reported as the creation's are.
+    // The pictures of the scanning and report pages (backgrounds, busy indicators), loaded when
+    // one of those pages is first prepared, so that a window idle on its welcome page does not
+    // hold them; a later call does nothing. A failure is reported as the creation's are.
     void LoadLaterPictures();
     bool LaterPicturesLoaded() const { return laterPicturesLoaded_; }
     // "Your computer sound works fine.", returning when the user closed the box.
@@ -208,8 +208,8 @@ private:
     std::unique_ptr<platform::MessageTarget> messageTarget_;
     bool formShown_ = false;
     bool createFailed_ = false; // FormCreate reported an error
-    bool laterPicturesQueued_ = false;
     bool laterPicturesLoaded_ = false;
+    bool startupHeapReleased_ = false; // queued at the first paint
     // The engine the worker's notifications come from; set before the first scan and valid
     // until the engine has joined its worker, unlike Engine, which FormDestroy clears first.
     TOEVolumeFixer* boundEngine_ = nullptr;

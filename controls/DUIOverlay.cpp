@@ -1,5 +1,8 @@
 #include "controls/DUIOverlay.h"
 
+#include <QPainter>
+#include <vector>
+
 TDUIOverlay::TDUIOverlay() = default;
 TDUIOverlay::~TDUIOverlay() = default;
 
@@ -14,21 +17,42 @@ TCanvas& TDUIOverlay::Canvas(QSize size) {
     return *canvas_;
 }
 
+QRegion TDUIOverlay::ShownRegion() const {
+    if (bitmap_.isNull()) {
+        return {};
+    }
+    // One rectangle for each run of shown pixels in a row: sorted by row, then by column, and
+    // never overlapping, as QRegion::setRects wants them. Drawn items are mostly text on white,
+    // so the runs are few and short.
+    const QRgb key = bitmap_.pixel(0, bitmap_.height() - 1) | 0xFF000000u;
+    std::vector<QRect> runs;
+    for (int y = 0; y < bitmap_.height(); ++y) {
+        const auto* line = reinterpret_cast<const QRgb*>(bitmap_.constScanLine(y));
+        for (int x = 0; x < bitmap_.width();) {
+            if ((line[x] | 0xFF000000u) == key) {
+                ++x;
+                continue;
+            }
+            const int start = x;
+            while (x < bitmap_.width() && (line[x] | 0xFF000000u) != key) {
+                ++x;
+            }
+            runs.emplace_back(start, y, x - start, 1);
+        }
+    }
+    QRegion shown;
+    shown.setRects(runs.data(), static_cast<int>(runs.size()));
+    return shown;
+}
+
 QImage TDUIOverlay::TransparentImage() const {
     if (bitmap_.isNull()) {
         return {};
     }
-    // Every pixel ends up either fully opaque or all zero, which reads the same premultiplied:
-    // Qt draws it without converting it first.
-    QImage shown = bitmap_.convertToFormat(QImage::Format_ARGB32_Premultiplied);
-    const QRgb key = shown.pixel(0, shown.height() - 1) | 0xFF000000u;
-    for (int y = 0; y < shown.height(); ++y) {
-        auto* line = reinterpret_cast<QRgb*>(shown.scanLine(y));
-        for (int x = 0; x < shown.width(); ++x) {
-            if ((line[x] | 0xFF000000u) == key) {
-                line[x] = 0;
-            }
-        }
-    }
+    QImage shown(bitmap_.size(), QImage::Format_ARGB32_Premultiplied);
+    shown.fill(Qt::transparent);
+    QPainter painter(&shown);
+    painter.setClipRegion(ShownRegion());
+    painter.drawImage(0, 0, bitmap_);
     return shown;
 }

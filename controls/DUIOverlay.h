@@ -6,6 +6,7 @@
 #include "graphics/Canvas.h"
 
 #include <QImage>
+#include <QRegion>
 #include <QSize>
 #include <memory>
 
@@ -28,8 +29,11 @@ public:
     bool HasBitmap() const { return canvas_ != nullptr; }
     const QImage& Bitmap() const { return bitmap_; }
 
-    // The bitmap as the page shows it: every pixel of the colour found at its bottom-left
-    // corner made fully transparent (white, as nothing is drawn there). Null before first use.
+    // The part of the bitmap the page shows: every pixel but those of the colour found at its
+    // bottom-left corner (white, as nothing is drawn there). The page paints the bitmap through
+    // it, so that no see-through copy of a page-sized bitmap is held. Empty before first use.
+    QRegion ShownRegion() const;
+    // The bitmap as the page shows it, the rest fully transparent. Null before first use.
     QImage TransparentImage() const;
 
 private:

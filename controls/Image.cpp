@@ -58,7 +58,7 @@ void TImage::SetGraphic(const TGraphic& graphic) {
 void TImage::SetGraphic(TGraphic&& graphic) {
     timer_.stop();
     overlay_.reset();
-    transparentBitmap_ = QImage();
+    shownRegion_ = QRegion();
     frames_.clear();
     delaysMs_.clear();
     for (std::size_t i = 0; i < graphic.FrameCount(); ++i) {
@@ -147,20 +147,20 @@ void TImage::hideEvent(QHideEvent* event) {
     timer_.stop();
 }
 
-const QImage& TImage::TransparentBitmap() {
+const QRegion& TImage::ShownRegion() {
     // Made again only when something was drawn since (drawing gives the bitmap a new key).
-    if (transparentBitmap_.isNull() || transparentKey_ != Bitmap().cacheKey()) {
-        transparentKey_ = Bitmap().cacheKey();
-        transparentBitmap_ = overlay_->TransparentImage();
+    if (shownKey_ != Bitmap().cacheKey()) {
+        shownKey_ = Bitmap().cacheKey();
+        shownRegion_ = overlay_->ShownRegion();
     }
-    return transparentBitmap_;
+    return shownRegion_;
 }
 
 void TImage::paintEvent(QPaintEvent*) {
     Guarded([this] {
         const QImage* picture = nullptr;
         if (!Bitmap().isNull()) {
-            picture = transparent_ ? &TransparentBitmap() : &Bitmap();
+            picture = &Bitmap();
         } else if (frame_ < frames_.size()) {
             picture = &frames_[frame_];
         }
@@ -174,6 +174,9 @@ void TImage::paintEvent(QPaintEvent*) {
             y = (height() - picture->height()) / 2;
         }
         QPainter painter(this);
+        if (picture == &Bitmap() && transparent_) {
+            painter.setClipRegion(ShownRegion().translated(x, y));
+        }
         painter.drawImage(x, y, *picture);
     });
 }

@@ -67,7 +67,7 @@ private:
     void StartAnimation();
     void NextFrame();
     int FrameDelay(std::size_t frame) const;
-    const QImage& TransparentBitmap();
+    const QRegion& ShownRegion();
 
     bool center_ = false;
     bool transparent_ = false;
@@ -78,6 +78,6 @@ private:
     int passes_ = 0; // whole passes through the animation so far
     QTimer timer_;
     std::unique_ptr<TDUIOverlay> overlay_; // null while the control shows a picture
-    QImage transparentBitmap_;
-    qint64 transparentKey_ = 0;
+    QRegion shownRegion_; // of a transparent overlay: what its bitmap shows
+    qint64 shownKey_ = 0;
 };

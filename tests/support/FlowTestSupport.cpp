@@ -100,8 +100,6 @@ Rig::Rig(RigOptions options) : world(options.world) {
     form->Engine->OnStateChange = codes.Wrap(form->Engine->OnStateChange);
     form->show();
     EXPECT_TRUE(QTest::qWaitForWindowExposed(form.get()));
-    // As on the screen: what the window loads after its first frame is in before any click.
-    EXPECT_TRUE(QTest::qWaitFor([this] { return form->LaterPicturesLoaded(); }));
 }
 
 Rig::~Rig() {

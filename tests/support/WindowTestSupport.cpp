@@ -72,7 +72,6 @@ FormUnderTest::FormUnderTest(std::function<std::unique_ptr<TOEM_FORM>()> make) {
 void FormUnderTest::Show() {
     form->show();
     EXPECT_TRUE(QTest::qWaitForWindowExposed(form.get()));
-    EXPECT_TRUE(QTest::qWaitFor([this] { return form->LaterPicturesLoaded(); }));
 }
 
 Rgb PixelAt(const QImage& image, int x, int y) {

@@ -49,12 +49,15 @@ void ExpectErrorReports(const std::vector<MessageBoxCall>& calls) {
 TEST(WindowLoading, ShippedPicturesAndButtonImages) {
     FormUnderTest t;
     TOEM_FORM& f = *t.form;
-    // The welcome page's own pictures come with the window; the other pages' follow its first
-    // frame.
+    // The welcome page's own pictures come with the window; the other pages' with the first
+    // of those pages.
     EXPECT_FALSE(f.OEM_FORM_IMG_0->Empty());
     EXPECT_FALSE(f.OEM_FORM_TAB_0_TTS_0_IMG_0->Empty());
-    EXPECT_FALSE(f.LaterPicturesLoaded());
     t.Show();
+    QApplication::processEvents();
+    EXPECT_FALSE(f.LaterPicturesLoaded()) << "a window idle on its welcome page";
+    f.ShowPage(kScanningPage);
+    EXPECT_TRUE(f.LaterPicturesLoaded());
     EXPECT_TRUE(t.boxes.Calls().empty());
     // Each control holds a picture of its own: had they kept the loader's shared picture,
     // all would show the last one loaded, the 16-pixel busy picture.
@@ -242,14 +245,15 @@ TEST(WindowLoading, DamagedPictureReportsOnceAndOnlyItsControlStaysEmpty) {
         EXPECT_TRUE(static_cast<bool>(f.Engine->OnStateChange));
         t.Show();
         EXPECT_EQ(f.OEM_FORM_TAB_0->ActivePageIndex(), 0);
-        EXPECT_FALSE(f.OEM_FORM_TAB_0_TTS_2_PAL_0_IMG_0->Empty());
+        f.ShowPage(kScanningPage);
+        EXPECT_FALSE(f.OEM_FORM_TAB_0_TTS_2_PAL_0_IMG_0->Empty()) << "the later pages load";
         EXPECT_EQ(t.boxes.Calls().size(), 1u);
     }
 }
 
-// A later page's picture is reported once, right after the first frame - or when its page is
-// prepared before that - and only its control stays empty.
-TEST(WindowLoading, DamagedLaterPagePictureIsReportedOnceAfterTheFirstFrame) {
+// A later page's picture is reported once, when the first of the later pages is prepared (the
+// window shown or not yet), and only its control stays empty.
+TEST(WindowLoading, DamagedLaterPagePictureIsReportedOnceWhenALaterPageIsFirstPrepared) {
     const struct {
         const char* resource;
         bool showFirst; // otherwise the scanning page is prepared before any frame
@@ -260,13 +264,13 @@ TEST(WindowLoading, DamagedLaterPagePictureIsReportedOnceAfterTheFirstFrame) {
                                ShippedResourcesExcept({}, {{c.resource, "GIF89a garbage"}}));
         FormUnderTest t;
         TOEM_FORM& f = *t.form;
-        EXPECT_TRUE(t.boxes.Calls().empty()) << "nothing of the welcome page failed";
         if (c.showFirst) {
             t.Show();
-        } else {
-            f.PreparePage(kScanningPage);
-            t.Show();
+            QApplication::processEvents();
         }
+        EXPECT_TRUE(t.boxes.Calls().empty()) << "nothing of the welcome page failed";
+        f.PreparePage(kScanningPage);
+        t.Show();
         const auto calls = t.boxes.Calls();
         ASSERT_EQ(calls.size(), 1u);
         ExpectErrorReports(calls);
