@@ -211,8 +211,8 @@ void TOEM_FORM::FormDestroy(QObject*) {
 void TOEM_FORM::XTabChange(TTabSheetEx* Page) {
     const auto index = static_cast<SmallInt>(Page != nullptr ? Page->PageIndex() : -1);
     // A page's drawn items are drawn afresh whenever it is prepared: the bitmaps of the pages
-    // that no longer show are let go (each about a megabyte, twice over for its see-through
-    // copy).
+    // that no longer show are let go, and the page's own, once drawn, is held as the rows that
+    // show something (a tenth of its megabyte or so).
     const SmallInt pages[] = {kWelcomePage, kScanningPage, kReportPage};
     TImage* const overlays[] = {OEM_FORM_TAB_0_TTS_0_IMG_1, OEM_FORM_TAB_0_TTS_1_IMG_1,
                                 OEM_FORM_TAB_0_TTS_2_IMG_1};
@@ -224,6 +224,13 @@ void TOEM_FORM::XTabChange(TTabSheetEx* Page) {
     // A page whose preparation fails (a drawn item that cannot be drawn) is reported and shown
     // as far as it got; whoever switched to it goes on - a start still starts the scan.
     Guarded([&] { PreparePage(index); });
+    Guarded([&] {
+        for (std::size_t i = 0; i < std::size(pages); ++i) {
+            if (pages[i] == index) {
+                overlays[i]->FinishDrawing();
+            }
+        }
+    });
 }
 
 LRESULT TOEM_FORM::WndProc(UINT Message, WPARAM wParam, LPARAM lParam) {

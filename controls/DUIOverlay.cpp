@@ -1,7 +1,52 @@
 #include "controls/DUIOverlay.h"
 
 #include <QPainter>
-#include <vector>
+#include <algorithm>
+#include <climits>
+#include <cstring>
+
+namespace {
+
+// The colour that shows nothing: whatever lies at the bottom-left corner.
+QRgb KeyOf(const QImage& bitmap) {
+    return bitmap.pixel(0, bitmap.height() - 1) | 0xFF000000u;
+}
+
+// Calls shown(y, begin, end) for each run of pixels in row y that are not the key colour, row
+// by row and left to right.
+template <class Shown> void ForEachShownRun(const QImage& bitmap, QRgb key, Shown&& shown) {
+    for (int y = 0; y < bitmap.height(); ++y) {
+        const auto* line = reinterpret_cast<const QRgb*>(bitmap.constScanLine(y));
+        for (int x = 0; x < bitmap.width();) {
+            if ((line[x] | 0xFF000000u) == key) {
+                ++x;
+                continue;
+            }
+            const int begin = x;
+            while (x < bitmap.width() && (line[x] | 0xFF000000u) != key) {
+                ++x;
+            }
+            shown(y, begin, x);
+        }
+    }
+}
+
+// One rectangle for each run, as QRegion::setRects wants them: sorted by row, then by column,
+// and never overlapping. Drawn items are mostly text on white, so the runs are few and short.
+QRegion RegionOf(const std::vector<QRect>& runs) {
+    QRegion region;
+    region.setRects(runs.data(), static_cast<int>(runs.size()));
+    return region;
+}
+
+QRegion ComputeShownRegion(const QImage& bitmap) {
+    std::vector<QRect> runs;
+    ForEachShownRun(bitmap, KeyOf(bitmap),
+                    [&](int y, int begin, int end) { runs.emplace_back(begin, y, end - begin, 1); });
+    return RegionOf(runs);
+}
+
+} // namespace
 
 TDUIOverlay::TDUIOverlay() = default;
 TDUIOverlay::~TDUIOverlay() = default;
@@ -13,46 +58,125 @@ TCanvas& TDUIOverlay::Canvas(QSize size) {
             bitmap_.fill(Qt::white);
         }
         canvas_ = std::make_unique<TCanvas>(bitmap_);
+    } else if (settled_) {
+        bitmap_ = Bitmap(); // the canvas draws on this member, whatever image it holds
+        bands_.clear();
+        shown_ = QRegion();
+        shownKey_ = 0;
+        settled_ = false;
     }
     return *canvas_;
 }
 
-QRegion TDUIOverlay::ShownRegion() const {
-    if (bitmap_.isNull()) {
-        return {};
+TCanvas* TDUIOverlay::ExistingCanvas() {
+    return canvas_ ? &Canvas(QSize()) : nullptr;
+}
+
+QSize TDUIOverlay::Size() const {
+    return settled_ ? size_ : bitmap_.size();
+}
+
+QImage TDUIOverlay::Bitmap() const {
+    if (!settled_) {
+        return bitmap_;
     }
-    // One rectangle for each run of shown pixels in a row: sorted by row, then by column, and
-    // never overlapping, as QRegion::setRects wants them. Drawn items are mostly text on white,
-    // so the runs are few and short.
-    const QRgb key = bitmap_.pixel(0, bitmap_.height() - 1) | 0xFF000000u;
-    std::vector<QRect> runs;
-    for (int y = 0; y < bitmap_.height(); ++y) {
-        const auto* line = reinterpret_cast<const QRgb*>(bitmap_.constScanLine(y));
-        for (int x = 0; x < bitmap_.width();) {
-            if ((line[x] | 0xFF000000u) == key) {
-                ++x;
-                continue;
-            }
-            const int start = x;
-            while (x < bitmap_.width() && (line[x] | 0xFF000000u) != key) {
-                ++x;
-            }
-            runs.emplace_back(start, y, x - start, 1);
+    QImage bitmap(size_, QImage::Format_RGB32);
+    bitmap.fill(key_);
+    for (const Band& band : bands_) {
+        const auto bytes = static_cast<std::size_t>(band.pixels.width()) * 4;
+        for (int row = 0; row < band.pixels.height(); ++row) {
+            std::memcpy(bitmap.scanLine(band.at.y() + row) + band.at.x() * 4,
+                        band.pixels.constScanLine(row), bytes);
         }
     }
-    QRegion shown;
-    shown.setRects(runs.data(), static_cast<int>(runs.size()));
-    return shown;
+    return bitmap;
+}
+
+void TDUIOverlay::Settle() {
+    if (settled_ || bitmap_.isNull()) {
+        return;
+    }
+    const QRgb key = KeyOf(bitmap_);
+    std::vector<QRect> runs;
+    std::vector<Band> bands;
+    int top = -1; // of the band being gathered; -1 when none is
+    int left = INT_MAX;
+    int right = 0;
+    const auto closeBand = [&](int bottom) {
+        if (top >= 0) {
+            const QRect rows(left, top, right - left, bottom - top);
+            bands.push_back({rows.topLeft(), bitmap_.copy(rows)});
+        }
+        top = -1;
+        left = INT_MAX;
+        right = 0;
+    };
+    int lastRow = -1;
+    ForEachShownRun(bitmap_, key, [&](int y, int begin, int end) {
+        if (y > lastRow + 1) {
+            closeBand(lastRow + 1);
+        }
+        if (top < 0) {
+            top = y;
+        }
+        left = std::min(left, begin);
+        right = std::max(right, end);
+        lastRow = y;
+        runs.emplace_back(begin, y, end - begin, 1);
+    });
+    closeBand(lastRow + 1);
+    shown_ = RegionOf(runs);
+    size_ = bitmap_.size();
+    key_ = key;
+    bands_ = std::move(bands);
+    settled_ = true;
+    bitmap_ = QImage();
+}
+
+QRegion TDUIOverlay::ShownRegion() const {
+    if (settled_) {
+        return shown_;
+    }
+    return bitmap_.isNull() ? QRegion() : ComputeShownRegion(bitmap_);
+}
+
+const QRegion& TDUIOverlay::CachedShownRegion() {
+    // Made again only when something was drawn since (drawing gives the bitmap a new key).
+    if (!settled_ && shownKey_ != bitmap_.cacheKey()) {
+        shownKey_ = bitmap_.cacheKey();
+        shown_ = ComputeShownRegion(bitmap_);
+    }
+    return shown_;
 }
 
 QImage TDUIOverlay::TransparentImage() const {
-    if (bitmap_.isNull()) {
+    const QImage bitmap = Bitmap();
+    if (bitmap.isNull()) {
         return {};
     }
-    QImage shown(bitmap_.size(), QImage::Format_ARGB32_Premultiplied);
+    QImage shown(bitmap.size(), QImage::Format_ARGB32_Premultiplied);
     shown.fill(Qt::transparent);
     QPainter painter(&shown);
     painter.setClipRegion(ShownRegion());
-    painter.drawImage(0, 0, bitmap_);
+    painter.drawImage(0, 0, bitmap);
     return shown;
+}
+
+void TDUIOverlay::Paint(QPainter& painter, QPoint origin, bool transparent) {
+    if (Size().isEmpty()) {
+        return;
+    }
+    if (transparent) {
+        painter.setClipRegion(CachedShownRegion().translated(origin));
+    }
+    if (!settled_) {
+        painter.drawImage(origin, bitmap_);
+        return;
+    }
+    if (!transparent) {
+        painter.fillRect(QRect(origin, size_), QColor(key_));
+    }
+    for (const Band& band : bands_) {
+        painter.drawImage(origin + band.at, band.pixels);
+    }
 }

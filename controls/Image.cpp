@@ -58,7 +58,6 @@ void TImage::SetGraphic(const TGraphic& graphic) {
 void TImage::SetGraphic(TGraphic&& graphic) {
     timer_.stop();
     overlay_.reset();
-    shownRegion_ = QRegion();
     frames_.clear();
     delaysMs_.clear();
     for (std::size_t i = 0; i < graphic.FrameCount(); ++i) {
@@ -95,9 +94,14 @@ TCanvas& TImage::Canvas() {
     return *Overlay().ExistingCanvas();
 }
 
-const QImage& TImage::Bitmap() const {
-    static const QImage none;
-    return overlay_ ? overlay_->Bitmap() : none;
+QImage TImage::Bitmap() const {
+    return overlay_ ? overlay_->Bitmap() : QImage();
+}
+
+void TImage::FinishDrawing() {
+    if (overlay_) {
+        overlay_->Settle();
+    }
 }
 
 int TImage::FrameDelay(std::size_t frame) const {
@@ -147,36 +151,22 @@ void TImage::hideEvent(QHideEvent* event) {
     timer_.stop();
 }
 
-const QRegion& TImage::ShownRegion() {
-    // Made again only when something was drawn since (drawing gives the bitmap a new key).
-    if (shownKey_ != Bitmap().cacheKey()) {
-        shownKey_ = Bitmap().cacheKey();
-        shownRegion_ = overlay_->ShownRegion();
-    }
-    return shownRegion_;
-}
-
 void TImage::paintEvent(QPaintEvent*) {
     Guarded([this] {
-        const QImage* picture = nullptr;
-        if (!Bitmap().isNull()) {
-            picture = &Bitmap();
-        } else if (frame_ < frames_.size()) {
-            picture = &frames_[frame_];
-        }
-        if (picture == nullptr || picture->isNull()) {
+        const QImage* frame = !overlay_ && frame_ < frames_.size() ? &frames_[frame_] : nullptr;
+        const QSize size = overlay_ ? overlay_->Size() : frame ? frame->size() : QSize();
+        if (size.isEmpty()) {
             return;
         }
-        int x = 0;
-        int y = 0;
+        QPoint at(0, 0);
         if (center_) {
-            x = (width() - picture->width()) / 2;
-            y = (height() - picture->height()) / 2;
+            at = QPoint((width() - size.width()) / 2, (height() - size.height()) / 2);
         }
         QPainter painter(this);
-        if (picture == &Bitmap() && transparent_) {
-            painter.setClipRegion(ShownRegion().translated(x, y));
+        if (overlay_) {
+            overlay_->Paint(painter, at, transparent_);
+        } else {
+            painter.drawImage(at, *frame);
         }
-        painter.drawImage(x, y, *picture);
     });
 }

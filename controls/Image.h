@@ -36,7 +36,7 @@ public:
     void SetGraphic(TGraphic&& graphic);
     // Drops the picture and the bitmap.
     void Clear();
-    bool Empty() const { return frames_.empty() && Bitmap().isNull(); }
+    bool Empty() const { return frames_.empty() && !overlay_; }
 
     // The picture's size, and its frames as painted (premultiplied); empty without a picture.
     QSize PictureSize() const { return frames_.empty() ? QSize() : frames_.front().size(); }
@@ -49,7 +49,11 @@ public:
     // canvas font. Drawing on it shows with the next repaint.
     TDUIOverlay& Overlay();
     TCanvas& Canvas();
-    const QImage& Bitmap() const;
+    // The bitmap as drawn; null without one.
+    QImage Bitmap() const;
+    // Drawing is done for now: the bitmap is held as the rows that show something until the
+    // next Canvas() (see TDUIOverlay::Settle). Nothing without a bitmap.
+    void FinishDrawing();
 
     // The animation frame on show, and whether the animation is running.
     std::size_t CurrentFrame() const { return frame_; }
@@ -67,7 +71,6 @@ private:
     void StartAnimation();
     void NextFrame();
     int FrameDelay(std::size_t frame) const;
-    const QRegion& ShownRegion();
 
     bool center_ = false;
     bool transparent_ = false;
@@ -78,6 +81,4 @@ private:
     int passes_ = 0; // whole passes through the animation so far
     QTimer timer_;
     std::unique_ptr<TDUIOverlay> overlay_; // null while the control shows a picture
-    QRegion shownRegion_; // of a transparent overlay: what its bitmap shows
-    qint64 shownKey_ = 0;
 };

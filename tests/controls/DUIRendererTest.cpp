@@ -8,6 +8,7 @@
 #include "graphics/OEUnitResource.h"
 #include "resources/CanvasTestSupport.h"
 
+#include <QPainter>
 #include <gtest/gtest.h>
 #include <string>
 #include <vector>
@@ -446,6 +447,44 @@ TEST_F(DrawnItemsTest, TheBottomLeftColourIsWhatShowsThrough) {
     shown = overlay.TransparentImage();
     EXPECT_EQ(qAlpha(shown.pixel(0, 398)), 0);
     EXPECT_EQ(qAlpha(shown.pixel(300, 100)), 255);
+}
+
+// Settling keeps only the rows that show something: the bitmap, what it shows and how it paints
+// must come out as before, and drawing goes on from there with the same font.
+TEST_F(DrawnItemsTest, ASettledOverlayShowsAndDrawsOnAsBefore) {
+    LoadLists(R"([{"text": "Top", "font": {"size": "14"}, "rect": "3,2"},
+                  {"text": "", "debug": "1", "font": {"align": "0"}, "rect": "500,150,540,160"},
+                  {"text": "Lower line", "font": {"align": "0"}, "rect": "40,300,300,330"}])");
+    TDUIOverlay overlay;
+    DrawPage(overlay, 0);
+    const QImage drawn = overlay.Bitmap().copy();
+    const QRegion shown = overlay.ShownRegion();
+    const auto paint = [&](bool transparent) {
+        QImage out(kPageSize + QSize(20, 20), QImage::Format_ARGB32_Premultiplied);
+        out.fill(Qt::blue);
+        QPainter painter(&out);
+        overlay.Paint(painter, QPoint(7, 11), transparent);
+        return out;
+    };
+    const QImage paintedClear = paint(true);
+    const QImage paintedOpaque = paint(false);
+
+    overlay.Settle();
+    ASSERT_TRUE(overlay.Settled());
+    EXPECT_EQ(overlay.Size(), kPageSize);
+    EXPECT_EQ(overlay.Bitmap(), drawn);
+    EXPECT_EQ(overlay.ShownRegion(), shown);
+    EXPECT_EQ(paint(true), paintedClear);
+    EXPECT_EQ(paint(false), paintedOpaque);
+
+    // Drawing again starts from the same bitmap and font.
+    TCanvas& canvas = overlay.Canvas(QSize(1, 1));
+    EXPECT_FALSE(overlay.Settled());
+    EXPECT_EQ(canvas.Font().Size(), 14);
+    EXPECT_EQ(overlay.Bitmap(), drawn);
+    canvas.Brush().Color = clBlack;
+    canvas.FillRect({0, 390, 4, 399});
+    EXPECT_EQ(QColor(overlay.Bitmap().pixel(1, 398)), QColor(Qt::black));
 }
 
 TEST_F(DrawnItemsTest, AbsurdPlacementsAndSizesDrawNothingHarmful) {
