@@ -22,8 +22,8 @@ std::span<const unsigned char> ResourceBytes(const std::string& name, const std:
 }
 
 // The same resources, read the same way, as the window's loader would decode for these entries.
-std::map<std::string, TGraphic> Decode(const std::vector<std::string>& paths) {
-    std::map<std::string, TGraphic> decoded;
+std::map<std::string, TPaintedPicture> Decode(const std::vector<std::string>& paths) {
+    std::map<std::string, TPaintedPicture> decoded;
     try {
         TOEConfiger configuration;
         std::span<const unsigned char> text = ResourceBytes("CFG_0001", "CFG");
@@ -37,7 +37,8 @@ std::map<std::string, TGraphic> Decode(const std::vector<std::string>& paths) {
             std::span<const unsigned char> bytes = ResourceBytes(resource.name, resource.type);
             try {
                 if (!bytes.empty()) {
-                    decoded[path] = DecodeGraphicNamed(bytes, "~qv.tmp." + resource.type);
+                    decoded[path] =
+                        PaintedPicture(DecodeGraphicNamed(bytes, "~qv.tmp." + resource.type));
                 }
             } catch (...) {
                 // Loaded again by the window, which reports what is wrong with it.
@@ -60,7 +61,7 @@ TPicturePrefetch::~TPicturePrefetch() {
     }
 }
 
-std::optional<TGraphic> TPicturePrefetch::Take(const std::string& path) {
+std::optional<TPaintedPicture> TPicturePrefetch::Take(const std::string& path) {
     if (thread_.joinable()) {
         thread_.join();
     }
@@ -68,7 +69,7 @@ std::optional<TGraphic> TPicturePrefetch::Take(const std::string& path) {
     if (found == decoded_.end()) {
         return std::nullopt;
     }
-    std::optional<TGraphic> taken(std::move(found->second));
+    std::optional<TPaintedPicture> taken(std::move(found->second));
     decoded_.erase(found);
     return taken;
 }

@@ -8,6 +8,8 @@
 #include "app/uMain.h"
 #include "config/ExceptionGuard.h"
 #include "controls/PNGExtra.h"
+#include "graphics/FontFiles.h"
+#include "graphics/TextRenderer.h"
 #include "platform/StartupTrace.h"
 #include "platform/TerminationSignals.h"
 #include "platform/WindowLoss.h"
@@ -17,6 +19,7 @@
 #include <QTimer>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -48,6 +51,21 @@ public:
     }
 };
 
+// fontconfig's set-up, and the files of the faces the welcome page's drawn items use (Tahoma,
+// regular and bold) found and opened. Whatever fails here is done again, and reported, where
+// the window needs it.
+void PrepareFonts() {
+    try {
+        PrepareProgramFonts();
+        for (bool bold : {false, true}) {
+            TextStyle style;
+            style.bold = bold;
+            MeasureFont(style);
+        }
+    } catch (...) {
+    }
+}
+
 void RunWindow(OneInstanceRule& rule) {
     // The program reads no command line, and neither does Qt: it gets only a program name.
     int argc = 1;
@@ -58,9 +76,13 @@ void RunWindow(OneInstanceRule& rule) {
     for (const char* name : kWelcomePictures) {
         welcome.push_back(kWelcomePicturePrefix + std::string(name));
     }
+    // Both beside the application object's making, which is mostly waiting for libraries and
+    // the X server.
+    std::thread fonts(PrepareFonts);
     TPicturePrefetch prefetch(std::move(welcome));
     TonemenderApplication application(argc, argv);
     platform::MarkStartupPhase("qapplication");
+    fonts.join();
     InitialiseApplication();
     platform::MarkStartupPhase("fonts-and-error-report");
 

@@ -131,8 +131,8 @@ void ReleaseFreeHeap() {
 void LoadPicture(FirstErrorReport& steps, TImage* picture, TPicturePrefetch* prefetched = nullptr) {
     steps.Step([picture, prefetched] {
         const std::string path = kWelcomePicturePrefix + picture->objectName().toStdString();
-        if (std::optional<TGraphic> ready = prefetched ? prefetched->Take(path) : std::nullopt) {
-            picture->SetGraphic(std::move(*ready));
+        if (auto ready = prefetched ? prefetched->Take(path) : std::nullopt) {
+            picture->SetPicture(std::move(*ready));
             return;
         }
         // The loader's own picture, replaced by its next load, is handed over whole.

@@ -17,6 +17,16 @@
 #include <memory>
 #include <vector>
 
+// A picture's frames in the form TImage paints them, with their delays. Made from a decoded
+// graphic, whose pixels it takes over; on any thread, so that a picture can be made ready
+// before the window needs it.
+struct TPaintedPicture {
+    std::vector<QImage> frames;
+    std::vector<int> delaysMs; // each frame's own delay; 0 when the file names none
+    int loopCount = 0;         // how often the animation repeats; 0 for ever
+};
+TPaintedPicture PaintedPicture(TGraphic&& graphic);
+
 class TImage : public QWidget {
 public:
     explicit TImage(QWidget* parent = nullptr);
@@ -34,11 +44,14 @@ public:
     void SetGraphic(const TGraphic& graphic);
     // The same for a graphic handed over: its pixels become the painted frames in place.
     void SetGraphic(TGraphic&& graphic);
+    // The same for a picture made ready to paint.
+    void SetPicture(TPaintedPicture&& picture);
     // Drops the picture and the bitmap.
     void Clear();
     bool Empty() const { return frames_.empty() && !overlay_; }
 
-    // The picture's size, and its frames as painted (premultiplied); empty without a picture.
+    // The picture's size, and its frames as painted (premultiplied, or packed in three bytes a
+    // pixel when opaque); empty without a picture.
     QSize PictureSize() const { return frames_.empty() ? QSize() : frames_.front().size(); }
     std::size_t FrameCount() const { return frames_.size(); }
     bool Animated() const { return frames_.size() > 1; }

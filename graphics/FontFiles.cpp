@@ -104,6 +104,17 @@ FontFile FindFontFile(const std::string& face, bool bold, bool italic) {
     return result;
 }
 
+void PrepareProgramFonts() {
+    if (FcInit() != FcTrue || SystemHasFamily("Tahoma")) {
+        return;
+    }
+    for (const char* path : {kWineTahoma, kWineTahomaBold}) {
+        if (Exists(path)) {
+            FcConfigAppFontAddFile(nullptr, reinterpret_cast<const FcChar8*>(path));
+        }
+    }
+}
+
 QString RegisterProgramFonts() {
     const QString tahoma = QStringLiteral("Tahoma");
     if (!QFontDatabase::families().contains(tahoma, Qt::CaseInsensitive)) {

@@ -22,6 +22,12 @@ FontFile FindFontFile(const std::string& face, bool bold, bool italic);
 inline const char* const kWineTahoma = "/usr/share/wine/fonts/tahoma.ttf";
 inline const char* const kWineTahomaBold = "/usr/share/wine/fonts/tahomabd.ttf";
 
+// Reads fontconfig's configuration and caches (the slow part of the first font lookup) and makes
+// the fonts-wine Tahoma faces known to it when the system has no Tahoma. Runs on any thread and
+// needs no application object, so the window's start runs it beside the application object's
+// making; RegisterProgramFonts then finds the faces known.
+void PrepareProgramFonts();
+
 // Makes "Tahoma" available to Qt's own widgets: registers the fonts-wine faces when the system
 // has no Tahoma, or points the name at the closest sans face when those are missing too.
 // Needs the application object; returns the family Qt will draw "Tahoma" with.
