@@ -22,8 +22,9 @@ std::span<const unsigned char> ResourceBytes(const std::string& name, const std:
 }
 
 // The same resources, read the same way, as the window's loader would decode for these entries.
-std::map<std::string, TPaintedPicture> Decode(const std::vector<std::string>& paths) {
-    std::map<std::string, TPaintedPicture> decoded;
+TPicturePrefetch::Decoded Decode(const std::vector<std::string>& pictures,
+                                 const std::vector<std::string>& graphics) {
+    TPicturePrefetch::Decoded decoded;
     try {
         TOEConfiger configuration;
         std::span<const unsigned char> text = ResourceBytes("CFG_0001", "CFG");
@@ -31,18 +32,25 @@ std::map<std::string, TPaintedPicture> Decode(const std::vector<std::string>& pa
                                 reinterpret_cast<const char*>(text.data()), text.size()))) {
             return decoded;
         }
-        for (const std::string& path : paths) {
+        const auto decode = [&](const std::string& path, auto&& keep) {
             const ConfiguredResource resource =
                 LookUpConfiguredResource(configuration, path, "", false);
             std::span<const unsigned char> bytes = ResourceBytes(resource.name, resource.type);
             try {
                 if (!bytes.empty()) {
-                    decoded[path] =
-                        PaintedPicture(DecodeGraphicNamed(bytes, "~qv.tmp." + resource.type));
+                    keep(DecodeGraphicNamed(bytes, "~qv.tmp." + resource.type));
                 }
             } catch (...) {
                 // Loaded again by the window, which reports what is wrong with it.
             }
+        };
+        for (const std::string& path : pictures) {
+            decode(path, [&](TGraphic&& graphic) {
+                decoded.pictures[path] = PaintedPicture(std::move(graphic));
+            });
+        }
+        for (const std::string& path : graphics) {
+            decode(path, [&](TGraphic&& graphic) { decoded.graphics[path] = std::move(graphic); });
         }
     } catch (...) {
         // Likewise: the window reads the configuration itself and reports it.
@@ -52,24 +60,43 @@ std::map<std::string, TPaintedPicture> Decode(const std::vector<std::string>& pa
 
 } // namespace
 
-TPicturePrefetch::TPicturePrefetch(std::vector<std::string> paths)
-    : thread_([this, paths = std::move(paths)] { decoded_ = Decode(paths); }) {}
+TPicturePrefetch::TPicturePrefetch(std::vector<std::string> pictures,
+                                   std::vector<std::string> graphics)
+    : thread_([this, pictures = std::move(pictures), graphics = std::move(graphics)] {
+          decoded_ = Decode(pictures, graphics);
+      }) {}
 
 TPicturePrefetch::~TPicturePrefetch() {
+    Join();
+}
+
+void TPicturePrefetch::Join() {
     if (thread_.joinable()) {
         thread_.join();
     }
 }
 
-std::optional<TPaintedPicture> TPicturePrefetch::Take(const std::string& path) {
-    if (thread_.joinable()) {
-        thread_.join();
-    }
-    auto found = decoded_.find(path);
-    if (found == decoded_.end()) {
+namespace {
+
+template <class Value>
+std::optional<Value> TakeFrom(std::map<std::string, Value>& decoded, const std::string& path) {
+    auto found = decoded.find(path);
+    if (found == decoded.end()) {
         return std::nullopt;
     }
-    std::optional<TPaintedPicture> taken(std::move(found->second));
-    decoded_.erase(found);
+    std::optional<Value> taken(std::move(found->second));
+    decoded.erase(found);
     return taken;
+}
+
+} // namespace
+
+std::optional<TPaintedPicture> TPicturePrefetch::Take(const std::string& path) {
+    Join();
+    return TakeFrom(decoded_.pictures, path);
+}
+
+std::optional<TGraphic> TPicturePrefetch::TakeGraphic(const std::string& path) {
+    Join();
+    return TakeFrom(decoded_.graphics, path);
 }

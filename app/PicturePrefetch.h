@@ -17,17 +17,27 @@
 
 class TPicturePrefetch {
 public:
-    // paths: configuration entries naming pictures, as the window looks them up.
-    explicit TPicturePrefetch(std::vector<std::string> paths);
+    // Configuration entries naming pictures, as the window looks them up: pictures for image
+    // controls (made ready to paint) and graphics for those that take the decoded graphic.
+    explicit TPicturePrefetch(std::vector<std::string> pictures,
+                              std::vector<std::string> graphics = {});
     ~TPicturePrefetch();
     TPicturePrefetch(const TPicturePrefetch&) = delete;
     TPicturePrefetch& operator=(const TPicturePrefetch&) = delete;
 
-    // The picture decoded for the entry at path, ready to paint, handed over once; none when it
-    // was not asked for, could not be decoded, or was taken already.
+    // What was decoded for the entry at path, handed over once; none when it was not asked for,
+    // could not be decoded, or was taken already.
     std::optional<TPaintedPicture> Take(const std::string& path);
+    std::optional<TGraphic> TakeGraphic(const std::string& path);
+
+    struct Decoded {
+        std::map<std::string, TPaintedPicture> pictures;
+        std::map<std::string, TGraphic> graphics;
+    };
 
 private:
-    std::map<std::string, TPaintedPicture> decoded_; // the thread's until it is joined
-    std::thread thread_;                      // made last: it writes decoded_
+    void Join();
+
+    Decoded decoded_;    // the thread's until it is joined
+    std::thread thread_; // made last: it writes decoded_
 };

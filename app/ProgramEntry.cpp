@@ -79,7 +79,11 @@ void RunWindow(OneInstanceRule& rule) {
     // Both beside the application object's making, which is mostly waiting for libraries and
     // the X server.
     std::thread fonts(PrepareFonts);
-    TPicturePrefetch prefetch(std::move(welcome));
+    std::vector<std::string> buttons;
+    for (const char* name : kWelcomeImageButtons) {
+        buttons.push_back(kWelcomePicturePrefix + std::string(name));
+    }
+    TPicturePrefetch prefetch(std::move(welcome), std::move(buttons));
     TonemenderApplication application(argc, argv);
     platform::MarkStartupPhase("qapplication");
     fonts.join();

@@ -169,8 +169,13 @@ void TOEM_FORM::LoadLaterPictures() {
 
 void TOEM_FORM::LoadImageButtons(FirstErrorReport& steps) {
     for (TPNGButton* button : {OEM_FORM_TAB_0_TTS_0_BTN_0, OEM_FORM_TAB_0_TTS_0_BTN_1}) {
-        steps.Step([button] {
-            const std::string path = "form1#frame1#RES#" + button->objectName().toStdString();
+        steps.Step([this, button] {
+            const std::string path = kWelcomePicturePrefix + button->objectName().toStdString();
+            if (auto ready = settings_.Prefetched ? settings_.Prefetched->TakeGraphic(path)
+                                                  : std::nullopt) {
+                button->SetImageNorm(*ready);
+                return;
+            }
             // Decoded as the other pictures are, so that no extracted file stays behind.
             button->SetImageNorm(ResourceInstance()->LoadConfiguredGraphic(path, "", false));
             ResourceInstance()->SharedPicture().Clear();

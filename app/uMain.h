@@ -49,6 +49,8 @@ class TPicturePrefetch;
 // The pictures the welcome page shows, by control name, found under "form1#frame1#RES#"; the
 // other pages' pictures wait until after the first frame.
 inline constexpr const char* kWelcomePictures[] = {"OEM_FORM_IMG_0", "OEM_FORM_TAB_0_TTS_0_IMG_0"};
+inline constexpr const char* kWelcomeImageButtons[] = {"OEM_FORM_TAB_0_TTS_0_BTN_0",
+                                                      "OEM_FORM_TAB_0_TTS_0_BTN_1"};
 inline constexpr const char* kWelcomePicturePrefix = "form1#frame1#RES#";
 
 struct TFormSettings {

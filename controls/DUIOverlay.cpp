@@ -15,15 +15,17 @@ QRgb KeyOf(const QImage& bitmap) {
 // Calls shown(y, begin, end) for each run of pixels in row y that are not the key colour, row
 // by row and left to right.
 template <class Shown> void ForEachShownRun(const QImage& bitmap, QRgb key, Shown&& shown) {
-    for (int y = 0; y < bitmap.height(); ++y) {
+    const int width = bitmap.width(); // QImage's accessors are calls into Qt: not per pixel
+    const int height = bitmap.height();
+    for (int y = 0; y < height; ++y) {
         const auto* line = reinterpret_cast<const QRgb*>(bitmap.constScanLine(y));
-        for (int x = 0; x < bitmap.width();) {
+        for (int x = 0; x < width;) {
             if ((line[x] | 0xFF000000u) == key) {
                 ++x;
                 continue;
             }
             const int begin = x;
-            while (x < bitmap.width() && (line[x] | 0xFF000000u) != key) {
+            while (x < width && (line[x] | 0xFF000000u) != key) {
                 ++x;
             }
             shown(y, begin, x);
