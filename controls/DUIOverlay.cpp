@@ -4,8 +4,49 @@
 #include <algorithm>
 #include <climits>
 #include <cstring>
+#include <memory>
+#ifdef __linux__
+#include <sys/mman.h>
+#endif
 
 namespace {
+
+// A bitmap in one colour. A page-sized one is mapped with all its pages at once: a fresh
+// megabyte touched page by page takes a page fault for each, about twice as long, and the
+// page's first frame waits for it.
+QImage FilledBitmap(QSize size, QRgb colour) {
+#ifdef __linux__
+    struct Mapping {
+        void* memory = MAP_FAILED;
+        std::size_t bytes = 0;
+    };
+    auto mapping = std::make_unique<Mapping>();
+    mapping->bytes =
+        static_cast<std::size_t>(size.width()) * static_cast<std::size_t>(size.height()) * 4;
+    mapping->memory = mmap(nullptr, mapping->bytes, PROT_READ | PROT_WRITE,
+                           MAP_PRIVATE | MAP_ANONYMOUS | MAP_POPULATE, -1, 0);
+    if (mapping->memory != MAP_FAILED) {
+        uchar* bits = static_cast<uchar*>(mapping->memory);
+        QImage bitmap(
+            bits, size.width(), size.height(), static_cast<qsizetype>(size.width()) * 4,
+            QImage::Format_RGB32,
+            [](void* held) {
+                std::unique_ptr<Mapping> mapping(static_cast<Mapping*>(held));
+                munmap(mapping->memory, mapping->bytes);
+            },
+            mapping.get());
+        if (!bitmap.isNull()) {
+            mapping.release();
+            bitmap.fill(colour);
+            return bitmap;
+        }
+        munmap(mapping->memory, mapping->bytes);
+    }
+#endif
+    QImage bitmap(size, QImage::Format_RGB32);
+    bitmap.fill(colour);
+    return bitmap;
+}
 
 // The colour that shows nothing: whatever lies at the bottom-left corner.
 QRgb KeyOf(const QImage& bitmap) {
@@ -43,8 +84,9 @@ QRegion RegionOf(const std::vector<QRect>& runs) {
 
 QRegion ComputeShownRegion(const QImage& bitmap) {
     std::vector<QRect> runs;
-    ForEachShownRun(bitmap, KeyOf(bitmap),
-                    [&](int y, int begin, int end) { runs.emplace_back(begin, y, end - begin, 1); });
+    ForEachShownRun(bitmap, KeyOf(bitmap), [&](int y, int begin, int end) {
+        runs.emplace_back(begin, y, end - begin, 1);
+    });
     return RegionOf(runs);
 }
 
@@ -56,8 +98,7 @@ TDUIOverlay::~TDUIOverlay() = default;
 TCanvas& TDUIOverlay::Canvas(QSize size) {
     if (!canvas_) {
         if (size.width() > 0 && size.height() > 0) {
-            bitmap_ = QImage(size, QImage::Format_RGB32);
-            bitmap_.fill(Qt::white);
+            bitmap_ = FilledBitmap(size, qRgb(255, 255, 255));
         }
         canvas_ = std::make_unique<TCanvas>(bitmap_);
     } else if (settled_) {
@@ -82,8 +123,7 @@ QImage TDUIOverlay::Bitmap() const {
     if (!settled_) {
         return bitmap_;
     }
-    QImage bitmap(size_, QImage::Format_RGB32);
-    bitmap.fill(key_);
+    QImage bitmap = FilledBitmap(size_, key_);
     for (const Band& band : bands_) {
         const auto bytes = static_cast<std::size_t>(band.pixels.width()) * 4;
         for (int row = 0; row < band.pixels.height(); ++row) {
