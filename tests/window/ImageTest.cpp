@@ -44,6 +44,34 @@ struct Shown {
     Rgb At(int x, int y) { return PixelAt(window->grab().toImage(), x, y); }
 };
 
+// An opaque picture is packed to three bytes a pixel in the buffer it was decoded into, row by
+// row over rows still to be read: every width (padded rows or not) must keep every pixel.
+TEST(Image, PaintedFramesKeepEveryPixel) {
+    for (const int width : {1, 3, 4, 5, 606}) {
+        for (const bool opaque : {true, false}) {
+            const int height = 7;
+            TGraphicFrame frame;
+            for (int y = 0; y < height; ++y) {
+                for (int x = 0; x < width; ++x) {
+                    frame.pixels.push_back(qRgba(x * 7 + y, y * 31, (x ^ y) & 0xFF,
+                                                 opaque || x != width / 2 ? 255 : 0));
+                }
+            }
+            const std::vector<std::uint32_t> decoded = frame.pixels;
+            const QImage painted = PaintedPicture(TGraphic(width, height, {frame})).frames.at(0);
+            SCOPED_TRACE(testing::Message() << width << (opaque ? " opaque" : " see-through"));
+            EXPECT_EQ(painted.format(),
+                      opaque ? QImage::Format_RGB888 : QImage::Format_ARGB32_Premultiplied);
+            for (int y = 0; y < height; ++y) {
+                for (int x = 0; x < width; ++x) {
+                    ASSERT_EQ(painted.pixel(x, y), qPremultiply(decoded[y * width + x]))
+                        << x << "," << y;
+                }
+            }
+        }
+    }
+}
+
 TEST(Image, StillPictureTopLeftOrCentred) {
     Shown s;
     s.image->SetGraphic(TGraphic(4, 4, {Frame(4, 0xFFFF0000, 0)}));

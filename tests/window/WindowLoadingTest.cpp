@@ -184,25 +184,33 @@ TEST(WindowLoading, AFolderThatTakesNoFileChangesNothingTheUserSees) {
     EXPECT_TRUE(std::filesystem::is_empty(temp.Path()));
 }
 
-std::vector<std::string> WelcomeEntries() {
+template <std::size_t Count> std::vector<std::string> Entries(const char* const (&names)[Count]) {
     std::vector<std::string> entries;
-    for (const char* name : kWelcomePictures) {
+    for (const char* name : names) {
         entries.push_back(kWelcomePicturePrefix + std::string(name));
     }
     return entries;
+}
+
+std::vector<std::string> WelcomeEntries() {
+    return Entries(kWelcomePictures);
 }
 
 // The program decodes the welcome page's pictures while its application object is made; the
 // window must end up with exactly what it would have loaded itself.
 TEST(WindowLoading, PicturesDecodedAheadAreTheOnesTheWindowLoads) {
     std::vector<QImage> loaded;
+    std::vector<std::vector<std::uint32_t>> buttons;
     {
         FormUnderTest t;
         for (const char* name : kWelcomePictures) {
             loaded.push_back(t.form->findChild<TImage*>(name)->Frame(0));
         }
+        for (const char* name : kWelcomeImageButtons) {
+            buttons.push_back(t.form->findChild<TPNGButton*>(name)->ImageNorm().Frame(0).pixels);
+        }
     }
-    TPicturePrefetch prefetch(WelcomeEntries());
+    TPicturePrefetch prefetch(WelcomeEntries(), Entries(kWelcomeImageButtons));
     FormUnderTest t([&] {
         TFormSettings settings;
         settings.Prefetched = &prefetch;
@@ -213,6 +221,13 @@ TEST(WindowLoading, PicturesDecodedAheadAreTheOnesTheWindowLoads) {
         EXPECT_EQ(t.form->findChild<TImage*>(kWelcomePictures[i])->Frame(0), loaded[i])
             << kWelcomePictures[i];
         EXPECT_FALSE(prefetch.Take(WelcomeEntries()[i])) << "handed over once";
+    }
+    for (std::size_t i = 0; i < std::size(kWelcomeImageButtons); ++i) {
+        const TGraphic& shown =
+            t.form->findChild<TPNGButton*>(kWelcomeImageButtons[i])->ImageNorm();
+        ASSERT_EQ(shown.FrameCount(), 1u) << kWelcomeImageButtons[i];
+        EXPECT_EQ(shown.Frame(0).pixels, buttons[i]) << kWelcomeImageButtons[i];
+        EXPECT_FALSE(prefetch.TakeGraphic(Entries(kWelcomeImageButtons)[i])) << "handed over once";
     }
 }
 
