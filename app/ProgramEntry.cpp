@@ -76,9 +76,8 @@ void RunWindow(OneInstanceRule& rule) {
     for (const char* name : kWelcomePictures) {
         welcome.push_back(kWelcomePicturePrefix + std::string(name));
     }
-    // Both beside the application object's making, which is mostly waiting for libraries and
-    // the X server.
-    std::thread fonts(PrepareFonts);
+    // Both run beside the application object's making (joined however this function is left).
+    std::jthread fonts(PrepareFonts);
     std::vector<std::string> buttons;
     for (const char* name : kWelcomeImageButtons) {
         buttons.push_back(kWelcomePicturePrefix + std::string(name));

@@ -13,18 +13,24 @@ namespace {
 
 // A bitmap in one colour. A page-sized one is mapped with all its pages at once: a fresh
 // megabyte touched page by page takes a page fault for each, about twice as long, and the
-// page's first frame waits for it.
+// page's first frame waits for it. Larger ones (no page is) are left to Qt, which refuses what
+// it cannot hold.
 QImage FilledBitmap(QSize size, QRgb colour) {
 #ifdef __linux__
+    constexpr std::size_t kMappedAtOnceAtMost = std::size_t{64} << 20;
     struct Mapping {
         void* memory = MAP_FAILED;
         std::size_t bytes = 0;
     };
     auto mapping = std::make_unique<Mapping>();
-    mapping->bytes =
-        static_cast<std::size_t>(size.width()) * static_cast<std::size_t>(size.height()) * 4;
-    mapping->memory = mmap(nullptr, mapping->bytes, PROT_READ | PROT_WRITE,
-                           MAP_PRIVATE | MAP_ANONYMOUS | MAP_POPULATE, -1, 0);
+    if (size.width() > 0 && size.height() > 0) {
+        mapping->bytes =
+            static_cast<std::size_t>(size.width()) * static_cast<std::size_t>(size.height()) * 4;
+    }
+    if (mapping->bytes > 0 && mapping->bytes <= kMappedAtOnceAtMost) {
+        mapping->memory = mmap(nullptr, mapping->bytes, PROT_READ | PROT_WRITE,
+                               MAP_PRIVATE | MAP_ANONYMOUS | MAP_POPULATE, -1, 0);
+    }
     if (mapping->memory != MAP_FAILED) {
         uchar* bits = static_cast<uchar*>(mapping->memory);
         QImage bitmap(

@@ -11,6 +11,7 @@
 #include "config/TextConvert.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
 #include <map>
 #include <memory>
@@ -18,6 +19,9 @@
 #include <numeric>
 #include <tuple>
 #include <unordered_map>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -238,8 +242,7 @@ private:
             return found->second.face != nullptr ? &found->second : nullptr;
         }
         FT_Face face = nullptr;
-        if (FT_New_Face(library_, file.path.c_str(), file.index, &face) != 0 ||
-            !FT_IS_SCALABLE(face)) {
+        if (!OpenFace(file, face) || !FT_IS_SCALABLE(face)) {
             if (face != nullptr) {
                 FT_Done_Face(face);
             }
@@ -247,6 +250,52 @@ private:
         }
         FaceEntry& entry = faces_.emplace(key, FaceEntry{face, 0}).first->second;
         return face != nullptr ? &entry : nullptr;
+    }
+
+    // The file is read as FreeType asks for its parts rather than mapped whole: Qt maps the same
+    // files for its own text, and every page of a mapping the program touches counts as its
+    // own (a Tahoma face is about 140 KB). False when the face cannot be opened.
+    bool OpenFace(const FontFile& file, FT_Face& face) {
+        const int descriptor = ::open(file.path.c_str(), O_RDONLY | O_CLOEXEC);
+        struct stat info {};
+        if (descriptor < 0 || ::fstat(descriptor, &info) != 0 || info.st_size <= 0) {
+            if (descriptor >= 0) {
+                ::close(descriptor);
+            }
+            return false;
+        }
+        auto* stream = new FT_StreamRec{};
+        stream->size = static_cast<unsigned long>(info.st_size);
+        stream->descriptor.value = descriptor;
+        stream->read = [](FT_Stream stream, unsigned long offset, unsigned char* buffer,
+                          unsigned long count) -> unsigned long {
+            if (count == 0) { // a seek: 0 when it lands inside the file
+                return offset <= stream->size ? 0 : 1;
+            }
+            unsigned long done = 0;
+            while (done < count) {
+                const ssize_t got = ::pread(static_cast<int>(stream->descriptor.value),
+                                            buffer + done, count - done,
+                                            static_cast<off_t>(offset + done));
+                if (got < 0 && errno == EINTR) {
+                    continue;
+                }
+                if (got <= 0) {
+                    break;
+                }
+                done += static_cast<unsigned long>(got);
+            }
+            return done;
+        };
+        // FreeType closes the stream with the face, or when the face cannot be opened.
+        stream->close = [](FT_Stream stream) {
+            ::close(static_cast<int>(stream->descriptor.value));
+            delete stream;
+        };
+        FT_Open_Args args{};
+        args.flags = FT_OPEN_STREAM;
+        args.stream = stream;
+        return FT_Open_Face(library_, &args, file.index, &face) == 0;
     }
 
     // Sizes of different styles share one FreeType face; it is set to the size in hand only
