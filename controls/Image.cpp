@@ -4,10 +4,6 @@
 
 #include <QPainter>
 #include <cstdint>
-#ifdef __linux__
-#include <sys/mman.h>
-#include <unistd.h>
-#endif
 #include <algorithm>
 #include <memory>
 
@@ -16,28 +12,10 @@ namespace {
 // Delays as small as a few milliseconds occur in the wild; below this they only burn the CPU.
 constexpr int kShortestFrameDelayMs = 10;
 
-// Gives the memory pages wholly inside [begin, end) back to the system; they read as zeros if
-// touched again. For the unused end of a buffer that is kept.
-void ReleasePages(uchar* begin, uchar* end) {
-#ifdef __linux__
-    const auto page = static_cast<std::uintptr_t>(sysconf(_SC_PAGESIZE));
-    const std::uintptr_t first = (reinterpret_cast<std::uintptr_t>(begin) + page - 1) / page * page;
-    const std::uintptr_t last = reinterpret_cast<std::uintptr_t>(end) / page * page;
-    if (page > 0 && first < last) {
-        madvise(reinterpret_cast<void*>(first), last - first, MADV_DONTNEED);
-    }
-#else
-    (void)begin;
-    (void)end;
-#endif
-}
-
-// A frame in a form Qt paints from directly, made once and in the buffer it was decoded into, so
-// that a picture is held once and no second page-sized buffer is filled at start-up. An opaque
-// frame (a page's background) is packed into three bytes a pixel, which Qt unpacks as it paints:
-// a quarter less to hold, for about a tenth of a millisecond more a page. Any other is
-// premultiplied (converting a page-sized picture on every paint would cost more than the paint
-// itself).
+// A frame in the form Qt blends without converting it first, made once: the conversion of a
+// page-sized picture on every paint would cost more than the paint itself. The decoded pixels
+// are premultiplied where they are and the image takes them over, so a picture is held once
+// and no second page-sized buffer is filled at start-up.
 QImage Paintable(int width, int height, std::vector<std::uint32_t>&& decoded) {
     if (width <= 0 || height <= 0) {
         return QImage();
@@ -45,36 +23,14 @@ QImage Paintable(int width, int height, std::vector<std::uint32_t>&& decoded) {
     auto pixels = std::make_unique<std::vector<std::uint32_t>>(std::move(decoded));
     // A frame short of pixels shows transparent where it has none, never what lies beyond.
     pixels->resize(static_cast<std::size_t>(width) * static_cast<std::size_t>(height));
-    uchar* bytes = reinterpret_cast<uchar*>(pixels->data());
-    const bool opaque = std::all_of(pixels->begin(), pixels->end(),
-                                    [](std::uint32_t pixel) { return (pixel >> 24) == 0xFF; });
-    qsizetype stride = static_cast<qsizetype>(width) * 4;
-    QImage::Format format = QImage::Format_ARGB32_Premultiplied;
-    if (opaque) {
-        // Packed front to back: a packed row never reaches the part of its own row or of the
-        // next that is still to be read.
-        stride = (static_cast<qsizetype>(width) * 3 + 3) / 4 * 4;
-        format = QImage::Format_RGB888;
-        for (int y = 0; y < height; ++y) {
-            const std::uint32_t* in = pixels->data() + static_cast<std::size_t>(y) * width;
-            uchar* out = bytes + y * stride;
-            for (int x = 0; x < width; ++x, out += 3) {
-                const std::uint32_t pixel = in[x];
-                out[0] = static_cast<uchar>(qRed(pixel));
-                out[1] = static_cast<uchar>(qGreen(pixel));
-                out[2] = static_cast<uchar>(qBlue(pixel));
-            }
-        }
-        ReleasePages(bytes + height * stride, bytes + pixels->size() * 4);
-    } else {
-        for (std::uint32_t& pixel : *pixels) {
-            if ((pixel >> 24) != 0xFF) {
-                pixel = qPremultiply(pixel);
-            }
+    for (std::uint32_t& pixel : *pixels) {
+        if ((pixel >> 24) != 0xFF) {
+            pixel = qPremultiply(pixel);
         }
     }
+    uchar* bits = reinterpret_cast<uchar*>(pixels->data());
     return QImage(
-        bytes, width, height, stride, format,
+        bits, width, height, static_cast<qsizetype>(width) * 4, QImage::Format_ARGB32_Premultiplied,
         [](void* held) { delete static_cast<std::vector<std::uint32_t>*>(held); },
         pixels.release());
 }

@@ -50,8 +50,7 @@ public:
     void Clear();
     bool Empty() const { return frames_.empty() && !overlay_; }
 
-    // The picture's size, and its frames as painted (premultiplied, or packed in three bytes a
-    // pixel when opaque); empty without a picture.
+    // The picture's size, and its frames as painted (premultiplied); empty without a picture.
     QSize PictureSize() const { return frames_.empty() ? QSize() : frames_.front().size(); }
     std::size_t FrameCount() const { return frames_.size(); }
     bool Animated() const { return frames_.size() > 1; }
