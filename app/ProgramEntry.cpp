@@ -66,23 +66,26 @@ void PrepareFonts() {
     }
 }
 
+// The configuration entries of the welcome page's controls with these names.
+template <std::size_t Count>
+std::vector<std::string> WelcomeEntries(const char* const (&names)[Count]) {
+    std::vector<std::string> entries;
+    for (const char* name : names) {
+        entries.push_back(kWelcomePicturePrefix + std::string(name));
+    }
+    return entries;
+}
+
 void RunWindow(OneInstanceRule& rule) {
     // The program reads no command line, and neither does Qt: it gets only a program name.
     int argc = 1;
     char name[] = "tonemender";
     char* argv[] = {name, nullptr};
     platform::MarkStartupPhase("instance-checked");
-    std::vector<std::string> welcome;
-    for (const char* name : kWelcomePictures) {
-        welcome.push_back(kWelcomePicturePrefix + std::string(name));
-    }
     // Both run beside the application object's making (joined however this function is left).
     std::jthread fonts(PrepareFonts);
-    std::vector<std::string> buttons;
-    for (const char* name : kWelcomeImageButtons) {
-        buttons.push_back(kWelcomePicturePrefix + std::string(name));
-    }
-    TPicturePrefetch prefetch(std::move(welcome), std::move(buttons));
+    TPicturePrefetch prefetch(WelcomeEntries(kWelcomePictures),
+                              WelcomeEntries(kWelcomeImageButtons));
     TonemenderApplication application(argc, argv);
     platform::MarkStartupPhase("qapplication");
     fonts.join();
