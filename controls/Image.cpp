@@ -2,8 +2,8 @@
 
 #include "config/ExceptionGuard.h"
 
+#include <QPaintEvent>
 #include <QPainter>
-#include <cstdint>
 #include <algorithm>
 #include <memory>
 
@@ -12,37 +12,14 @@ namespace {
 // Delays as small as a few milliseconds occur in the wild; below this they only burn the CPU.
 constexpr int kShortestFrameDelayMs = 10;
 
-// A frame in the form Qt blends without converting it first, made once: the conversion of a
-// page-sized picture on every paint would cost more than the paint itself. The decoded pixels
-// are premultiplied where they are and the image takes them over, so a picture is held once
-// and no second page-sized buffer is filled at start-up.
-QImage Paintable(int width, int height, std::vector<std::uint32_t>&& decoded) {
-    if (width <= 0 || height <= 0) {
-        return QImage();
-    }
-    auto pixels = std::make_unique<std::vector<std::uint32_t>>(std::move(decoded));
-    // A frame short of pixels shows transparent where it has none, never what lies beyond.
-    pixels->resize(static_cast<std::size_t>(width) * static_cast<std::size_t>(height));
-    for (std::uint32_t& pixel : *pixels) {
-        if ((pixel >> 24) != 0xFF) {
-            pixel = qPremultiply(pixel);
-        }
-    }
-    uchar* bits = reinterpret_cast<uchar*>(pixels->data());
-    return QImage(
-        bits, width, height, static_cast<qsizetype>(width) * 4, QImage::Format_ARGB32_Premultiplied,
-        [](void* held) { delete static_cast<std::vector<std::uint32_t>*>(held); },
-        pixels.release());
-}
-
 } // namespace
 
 TPaintedPicture PaintedPicture(TGraphic&& graphic) {
     TPaintedPicture picture;
     for (std::size_t i = 0; i < graphic.FrameCount(); ++i) {
         picture.delaysMs.push_back(graphic.Frame(i).delayMs);
-        picture.frames.push_back(
-            Paintable(graphic.Width(), graphic.Height(), std::move(graphic.Frame(i).pixels)));
+        picture.frames.emplace_back(graphic.Width(), graphic.Height(),
+                                    std::move(graphic.Frame(i).pixels));
     }
     picture.loopCount = graphic.LoopCount();
     return picture;
@@ -164,10 +141,10 @@ void TImage::hideEvent(QHideEvent* event) {
     timer_.stop();
 }
 
-void TImage::paintEvent(QPaintEvent*) {
-    Guarded([this] {
-        const QImage* frame = !overlay_ && frame_ < frames_.size() ? &frames_[frame_] : nullptr;
-        const QSize size = overlay_ ? overlay_->Size() : frame ? frame->size() : QSize();
+void TImage::paintEvent(QPaintEvent* event) {
+    Guarded([this, event] {
+        const THeldFrame* frame = !overlay_ && frame_ < frames_.size() ? &frames_[frame_] : nullptr;
+        const QSize size = overlay_ ? overlay_->Size() : frame ? frame->Size() : QSize();
         if (size.isEmpty()) {
             return;
         }
@@ -179,7 +156,7 @@ void TImage::paintEvent(QPaintEvent*) {
         if (overlay_) {
             overlay_->Paint(painter, at, transparent_);
         } else {
-            painter.drawImage(at, *frame);
+            frame->Paint(painter, at, event->rect());
         }
     });
 }

@@ -7,6 +7,7 @@
 // bottom-left pixel.
 
 #include "controls/DUIOverlay.h"
+#include "controls/HeldFrame.h"
 #include "graphics/Canvas.h"
 #include "graphics/Picture.h"
 
@@ -21,7 +22,7 @@
 // graphic, whose pixels it takes over; on any thread, so that a picture can be made ready
 // before the window needs it.
 struct TPaintedPicture {
-    std::vector<QImage> frames;
+    std::vector<THeldFrame> frames;
     std::vector<int> delaysMs; // each frame's own delay; 0 when the file names none
     int loopCount = 0;         // how often the animation repeats; 0 for ever
 };
@@ -51,10 +52,11 @@ public:
     bool Empty() const { return frames_.empty() && !overlay_; }
 
     // The picture's size, and its frames as painted (premultiplied); empty without a picture.
-    QSize PictureSize() const { return frames_.empty() ? QSize() : frames_.front().size(); }
+    QSize PictureSize() const { return frames_.empty() ? QSize() : frames_.front().Size(); }
     std::size_t FrameCount() const { return frames_.size(); }
     bool Animated() const { return frames_.size() > 1; }
-    const QImage& Frame(std::size_t index) const { return frames_.at(index); }
+    QImage Frame(std::size_t index) const { return frames_.at(index).Image(); }
+    const THeldFrame& HeldFrame(std::size_t index) const { return frames_.at(index); }
 
     // The control's bitmap and its canvas, made white at the control's size on first use (the
     // picture, if any, is dropped then). They last as long as the control, and so does the
@@ -86,7 +88,7 @@ private:
 
     bool center_ = false;
     bool transparent_ = false;
-    std::vector<QImage> frames_; // the picture's frames as Qt draws them
+    std::vector<THeldFrame> frames_; // the picture's frames, ready for Qt to blend
     std::vector<int> delaysMs_;  // each frame's own delay; 0 when the file names none
     int loopCount_ = 0;          // how often the animation repeats; 0 for ever
     std::size_t frame_ = 0;

@@ -58,7 +58,7 @@ TEST(Image, PaintedFramesKeepEveryPixel) {
                 }
             }
             const std::vector<std::uint32_t> decoded = frame.pixels;
-            const QImage painted = PaintedPicture(TGraphic(width, height, {frame})).frames.at(0);
+            const QImage painted = PaintedPicture(TGraphic(width, height, {frame})).frames.at(0).Image();
             SCOPED_TRACE(testing::Message() << width << (opaque ? " opaque" : " see-through"));
             ASSERT_EQ(painted.format(), QImage::Format_ARGB32_Premultiplied);
             for (int y = 0; y < height; ++y) {
