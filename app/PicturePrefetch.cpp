@@ -4,6 +4,7 @@
 #include "graphics/OEUnitResource.h"
 #include "platform/ModuleResources.h"
 
+#include <malloc.h>
 #include <span>
 #include <string_view>
 
@@ -64,6 +65,10 @@ TPicturePrefetch::TPicturePrefetch(std::vector<std::string> pictures,
                                    std::vector<std::string> graphics)
     : thread_([this, pictures = std::move(pictures), graphics = std::move(graphics)] {
           decoded_ = Decode(pictures, graphics);
+          // The decoders' temporaries go back to the system here, not on the window's thread.
+#ifdef __GLIBC__
+          malloc_trim(0);
+#endif
       }) {}
 
 TPicturePrefetch::~TPicturePrefetch() {

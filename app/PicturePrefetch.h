@@ -1,9 +1,10 @@
 #pragma once
-// The welcome page's pictures, decoded and made ready to paint on a thread of their own while the
-// application object and the fonts are made, so that the window finds them ready. The thread
-// reads the configuration and the resources for itself and touches
-// nothing the window shares. A picture that cannot be decoded here is not reported: the window
-// then loads it the usual way, which reports it.
+// Pictures decoded and made ready to paint on a thread of their own, so that the window finds
+// them ready: the welcome page's while the application object and the fonts are made, the other
+// pages' (and the report's icons) once the first frame is on the screen. The thread reads the
+// configuration and the resources for itself and touches nothing the window shares. A picture
+// that cannot be decoded here is not reported: the window then loads it the usual way, which
+// reports it.
 //
 // Threads: made and used on the window's thread; the first Take() waits for the decoding.
 

@@ -1,6 +1,7 @@
 #include "app/ReportPage.h"
 
 #include "app/ConfigText.h"
+#include "app/PicturePrefetch.h"
 #include "app/PumpDelay.h"
 #include "graphics/Colors.h"
 #include "config/ExceptionGuard.h"
@@ -13,6 +14,7 @@
 #include <QWidget>
 #include <algorithm>
 #include <iterator>
+#include <utility>
 
 namespace {
 
@@ -35,7 +37,11 @@ TReportPage::TReportPage(TVirtualDrawTree* list, QWidget* marker, TImage* overla
     }
 }
 
-void TReportPage::LoadRowIcons() {
+std::vector<std::string> TReportPage::RowIconEntries() {
+    return {std::begin(kRowIconPaths), std::end(kRowIconPaths)};
+}
+
+void TReportPage::LoadRowIcons(TPicturePrefetch* prefetched) {
     // Icons that fail for one cause are reported once.
     FirstErrorReport steps;
     for (int slot = 0; slot < static_cast<int>(std::size(kRowIconPaths)); ++slot) {
@@ -47,6 +53,11 @@ void TReportPage::LoadRowIcons() {
             continue;
         }
         steps.Step([&] {
+            if (auto ready = prefetched ? prefetched->TakeGraphic(kRowIconPaths[slot])
+                                        : std::nullopt) {
+                icon->Assign(std::move(*ready));
+                return;
+            }
             icon->Assign(ResourceInstance()->LoadConfiguredGraphic(kRowIconPaths[slot], "", false));
         });
     }

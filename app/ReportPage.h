@@ -22,6 +22,7 @@
 class QWidget;
 class TImage;
 class TOEButtonEx;
+class TPicturePrefetch;
 class TVirtualDrawTree;
 
 constexpr int kRowIconCount = 5;
@@ -39,8 +40,11 @@ public:
 
     // Fills the icon slots that have none yet from the configuration, once: a loaded slot is
     // never loaded again. A slot without a configured picture stays empty; one whose picture
-    // fails stays empty too and is reported (once for one cause).
-    void LoadRowIcons();
+    // fails stays empty too and is reported (once for one cause). Icons decoded ahead (in
+    // prefetched, when given) are taken from there.
+    void LoadRowIcons(TPicturePrefetch* prefetched = nullptr);
+    // The configuration entries of the icon slots.
+    static std::vector<std::string> RowIconEntries();
     // The graphic a slot holds, or null for an empty or unknown slot.
     const TGraphic* RowIcon(int slot) const;
     // Frees the icons; the rows must not be painted after this.

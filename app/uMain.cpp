@@ -128,17 +128,21 @@ void ReleaseFreeHeap() {
 #endif
 }
 
-void LoadPicture(FirstErrorReport& steps, TImage* picture, TPicturePrefetch* prefetched = nullptr) {
-    steps.Step([picture, prefetched] {
+// True when the picture was decoded here rather than taken from prefetched.
+bool LoadPicture(FirstErrorReport& steps, TImage* picture, TPicturePrefetch* prefetched = nullptr) {
+    bool decodedHere = false;
+    steps.Step([picture, prefetched, &decodedHere] {
         const std::string path = kWelcomePicturePrefix + picture->objectName().toStdString();
         if (auto ready = prefetched ? prefetched->Take(path) : std::nullopt) {
             picture->SetPicture(std::move(*ready));
             return;
         }
+        decodedHere = true;
         // The loader's own picture, replaced by its next load, is handed over whole.
         ResourceInstance()->LoadConfiguredGraphic(path, "", false);
         picture->SetGraphic(ResourceInstance()->SharedPicture().Take());
     });
+    return decodedHere;
 }
 
 } // namespace
@@ -152,6 +156,23 @@ void TOEM_FORM::LoadPictures(FirstErrorReport& steps) {
     }
 }
 
+std::vector<TImage*> TOEM_FORM::LaterPictures() const {
+    return {OEM_FORM_TAB_0_TTS_1_IMG_0, OEM_FORM_TAB_0_TTS_2_IMG_0, OEM_FORM_TAB_0_TTS_1_PAL_0_IMG_0,
+            OEM_FORM_TAB_0_TTS_2_PAL_0_IMG_0};
+}
+
+void TOEM_FORM::PrefetchLaterPictures() {
+    if (laterPicturesLoaded_ || laterPrefetch_) {
+        return;
+    }
+    std::vector<std::string> pictures;
+    for (const TImage* picture : LaterPictures()) {
+        pictures.push_back(kWelcomePicturePrefix + picture->objectName().toStdString());
+    }
+    laterPrefetch_ =
+        std::make_unique<TPicturePrefetch>(std::move(pictures), TReportPage::RowIconEntries());
+}
+
 void TOEM_FORM::LoadLaterPictures() {
     if (laterPicturesLoaded_) {
         return;
@@ -160,11 +181,13 @@ void TOEM_FORM::LoadLaterPictures() {
     // The same run of steps as the window's creation: a cause that failed there (a missing
     // configuration) was reported then, and is not reported again.
     FirstErrorReport steps(createFailed_);
-    for (TImage* picture : {OEM_FORM_TAB_0_TTS_1_IMG_0, OEM_FORM_TAB_0_TTS_2_IMG_0,
-                            OEM_FORM_TAB_0_TTS_1_PAL_0_IMG_0, OEM_FORM_TAB_0_TTS_2_PAL_0_IMG_0}) {
-        LoadPicture(steps, picture);
+    bool decodedHere = false;
+    for (TImage* picture : LaterPictures()) {
+        decodedHere |= LoadPicture(steps, picture, laterPrefetch_.get());
     }
-    ReleaseFreeHeap();
+    if (decodedHere) {
+        ReleaseFreeHeap();
+    }
 }
 
 void TOEM_FORM::LoadImageButtons(FirstErrorReport& steps) {
@@ -269,10 +292,14 @@ void TOEM_FORM::BringToFront(const platform::ActivationRequest& request) {
 
 bool TOEM_FORM::event(QEvent* event) {
     const bool handled = QWidget::event(event);
-    // The first paint: once it has reached the screen (the loop's next turn), start-up is over.
-    if (event->type() == QEvent::Paint && !startupHeapReleased_) {
-        startupHeapReleased_ = true;
-        QTimer::singleShot(0, this, [] { ReleaseFreeHeap(); });
+    // The first paint: once it has reached the screen (the loop's next turn), start-up is over
+    // and what the other pages need is decoded beside the idle window.
+    if (event->type() == QEvent::Paint && !firstPainted_) {
+        firstPainted_ = true;
+        QTimer::singleShot(0, this, [this] {
+            ReleaseFreeHeap();
+            Guarded([this] { PrefetchLaterPictures(); });
+        });
     }
     return handled;
 }

@@ -47,7 +47,7 @@ constexpr SmallInt kReportPage = 2;
 class TPicturePrefetch;
 
 // The pictures the welcome page shows, by control name, found under "form1#frame1#RES#"; the
-// other pages' pictures wait until after the first frame.
+// other pages' pictures are decoded once the first frame is on the screen.
 inline constexpr const char* kWelcomePictures[] = {"OEM_FORM_IMG_0", "OEM_FORM_TAB_0_TTS_0_IMG_0"};
 inline constexpr const char* kWelcomeImageButtons[] = {"OEM_FORM_TAB_0_TTS_0_BTN_0",
                                                       "OEM_FORM_TAB_0_TTS_0_BTN_1"};
@@ -141,11 +141,15 @@ public:
 
     void ShowPage(SmallInt Index);
     void PreparePage(SmallInt Index);
-    // The pictures of the scanning and report pages (backgrounds, busy indicators), loaded when
-    // one of those pages is first prepared, so that a window idle on its welcome page does not
-    // hold them; a later call does nothing. A failure is reported as the creation's are.
+    // The pictures of the scanning and report pages (backgrounds, busy indicators), given to
+    // their controls when one of those pages is first prepared; a later call does nothing. They
+    // are decoded ahead on a thread of their own once the first frame is on the screen (held as
+    // runs, a few dozen KB), together with the report's icons; what could not be decoded there
+    // is loaded here, and a failure is reported as the creation's are.
     void LoadLaterPictures();
     bool LaterPicturesLoaded() const { return laterPicturesLoaded_; }
+    // Whether their decoding ahead has begun (the first frame has been painted).
+    bool LaterPicturesDecodingAhead() const { return laterPrefetch_ != nullptr; }
     // "Your computer sound works fine.", returning when the user closed the box.
     void ShowNoProblems();
     // The report page's repair (TReportPage::RunRepair), a close waiting until it has ended.
@@ -191,6 +195,8 @@ private:
     void LoadImageButtons(FirstErrorReport& steps);
     void WriteVersionLabel(FirstErrorReport& steps);
     void BindEngine();
+    void PrefetchLaterPictures();
+    std::vector<TImage*> LaterPictures() const;
 
     // Pages (uMainPages.cpp).
     void PrepareWelcomeControls();
@@ -211,7 +217,8 @@ private:
     bool formShown_ = false;
     bool createFailed_ = false; // FormCreate reported an error
     bool laterPicturesLoaded_ = false;
-    bool startupHeapReleased_ = false; // queued at the first paint
+    bool firstPainted_ = false;
+    std::unique_ptr<TPicturePrefetch> laterPrefetch_; // started after the first paint
     // The engine the worker's notifications come from; set before the first scan and valid
     // until the engine has joined its worker, unlike Engine, which FormDestroy clears first.
     TOEVolumeFixer* boundEngine_ = nullptr;

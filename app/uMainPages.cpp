@@ -44,7 +44,7 @@ void TOEM_FORM::PreparePage(SmallInt Index) {
         break;
     case kScanningPage:
         DrawPageItems(Index, OEM_FORM_TAB_0_TTS_1_IMG_1);
-        Report->LoadRowIcons();
+        Report->LoadRowIcons(laterPrefetch_.get());
         break;
     case kReportPage:
         // Left unset when the preparation fails: a page that could not be shown in full says
