@@ -4,7 +4,6 @@
 #include "graphics/OEUnitResource.h"
 #include "platform/ModuleResources.h"
 
-#include <malloc.h>
 #include <span>
 #include <string_view>
 
@@ -24,7 +23,7 @@ std::span<const unsigned char> ResourceBytes(const std::string& name, const std:
 
 // The same resources, read the same way, as the window's loader would decode for these entries.
 TPicturePrefetch::Decoded Decode(const std::vector<std::string>& pictures,
-                                 const std::vector<std::string>& graphics) {
+                                 const std::vector<std::string>& graphics, bool pack) {
     TPicturePrefetch::Decoded decoded;
     try {
         TOEConfiger configuration;
@@ -47,7 +46,7 @@ TPicturePrefetch::Decoded Decode(const std::vector<std::string>& pictures,
         };
         for (const std::string& path : pictures) {
             decode(path, [&](TGraphic&& graphic) {
-                decoded.pictures[path] = PaintedPicture(std::move(graphic));
+                decoded.pictures[path] = PaintedPicture(std::move(graphic), pack);
             });
         }
         for (const std::string& path : graphics) {
@@ -62,13 +61,9 @@ TPicturePrefetch::Decoded Decode(const std::vector<std::string>& pictures,
 } // namespace
 
 TPicturePrefetch::TPicturePrefetch(std::vector<std::string> pictures,
-                                   std::vector<std::string> graphics)
-    : thread_([this, pictures = std::move(pictures), graphics = std::move(graphics)] {
-          decoded_ = Decode(pictures, graphics);
-          // The decoders' temporaries go back to the system here, not on the window's thread.
-#ifdef __GLIBC__
-          malloc_trim(0);
-#endif
+                                   std::vector<std::string> graphics, bool pack)
+    : thread_([this, pictures = std::move(pictures), graphics = std::move(graphics), pack] {
+          decoded_ = Decode(pictures, graphics, pack);
       }) {}
 
 TPicturePrefetch::~TPicturePrefetch() {

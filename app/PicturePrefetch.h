@@ -20,8 +20,10 @@ class TPicturePrefetch {
 public:
     // Configuration entries naming pictures, as the window looks them up: pictures for image
     // controls (made ready to paint) and graphics for those that take the decoded graphic.
+    // Large pictures are packed (see THeldFrame) unless pack is false: the welcome page's are
+    // packed once the first frame is up, so that start-up is not kept waiting for it.
     explicit TPicturePrefetch(std::vector<std::string> pictures,
-                              std::vector<std::string> graphics = {});
+                              std::vector<std::string> graphics = {}, bool pack = true);
     ~TPicturePrefetch();
     TPicturePrefetch(const TPicturePrefetch&) = delete;
     TPicturePrefetch& operator=(const TPicturePrefetch&) = delete;

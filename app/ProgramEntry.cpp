@@ -17,12 +17,15 @@
 #include <QApplication>
 #include <QEvent>
 #include <QTimer>
+#include <malloc.h>
 #include <memory>
 #include <string>
 #include <thread>
 #include <vector>
 
 namespace {
+
+constexpr int kPictureSizedBlock = 128 * 1024;
 
 // The last safety net: an event handler of Qt's own that calls ours and lets an error through
 // still does not end the program.
@@ -85,7 +88,7 @@ void RunWindow(OneInstanceRule& rule) {
     // Both run beside the application object's making (joined however this function is left).
     std::jthread fonts(PrepareFonts);
     TPicturePrefetch prefetch(WelcomeEntries(kWelcomePictures),
-                              WelcomeEntries(kWelcomeImageButtons));
+                              WelcomeEntries(kWelcomeImageButtons), false);
     TonemenderApplication application(argc, argv);
     platform::MarkStartupPhase("qapplication");
     fonts.join();
@@ -161,6 +164,13 @@ void RunWindow(OneInstanceRule& rule) {
 
 int RunTonemender() {
     platform::MarkStartupPhase("main");
+#ifdef __GLIBC__
+    // Blocks of a picture's size are mapped for themselves, so that freeing one - a decoder's
+    // pixels once a picture is packed, on whichever thread - gives its memory back. Left to
+    // itself, glibc raises this bar to the size of the first such block freed and serves the
+    // next ones from a thread's heap, which keeps them resident for the window's whole life.
+    mallopt(M_MMAP_THRESHOLD, kPictureSizedBlock);
+#endif
     try {
         OneInstanceRule rule;
         if (!rule.Admit()) {

@@ -297,6 +297,13 @@ bool TOEM_FORM::event(QEvent* event) {
     if (event->type() == QEvent::Paint && !firstPainted_) {
         firstPainted_ = true;
         QTimer::singleShot(0, this, [this] {
+            Guarded([this] {
+                for (const char* name : kWelcomePictures) {
+                    if (auto* picture = findChild<TImage*>(QString::fromLatin1(name))) {
+                        picture->PackFrames();
+                    }
+                }
+            });
             ReleaseFreeHeap();
             Guarded([this] { PrefetchLaterPictures(); });
         });

@@ -26,7 +26,7 @@ QImage PlainImage(int width, int height, std::vector<std::uint32_t>&& pixels) {
 
 } // namespace
 
-THeldFrame::THeldFrame(int width, int height, std::vector<std::uint32_t>&& pixels) {
+THeldFrame::THeldFrame(int width, int height, std::vector<std::uint32_t>&& pixels, bool pack) {
     if (width <= 0 || height <= 0) {
         return;
     }
@@ -38,8 +38,8 @@ THeldFrame::THeldFrame(int width, int height, std::vector<std::uint32_t>&& pixel
             pixel = qPremultiply(pixel);
         }
     }
-    if (count >= kSmallestPacked) {
-        Pack(pixels.data());
+    if (pack && count >= kSmallestPacked) {
+        PackFrom(pixels.data());
     }
     if (!Packed()) {
         // The decoded pixels, premultiplied where they are, become the image: a picture is held
@@ -48,7 +48,18 @@ THeldFrame::THeldFrame(int width, int height, std::vector<std::uint32_t>&& pixel
     }
 }
 
-void THeldFrame::Pack(const std::uint32_t* premultiplied) {
+void THeldFrame::Pack() {
+    if (Packed() || plain_.isNull() || plain_.bytesPerLine() != size_.width() * 4 ||
+        static_cast<qsizetype>(size_.width()) * size_.height() < kSmallestPacked) {
+        return;
+    }
+    PackFrom(reinterpret_cast<const std::uint32_t*>(plain_.constBits()));
+    if (Packed()) {
+        plain_ = QImage();
+    }
+}
+
+void THeldFrame::PackFrom(const std::uint32_t* premultiplied) {
     const int width = size_.width();
     const std::size_t worthIt = static_cast<std::size_t>(width) * size_.height() / 2;
     rowStarts_.reserve(static_cast<std::size_t>(size_.height()) + 1);

@@ -19,8 +19,12 @@ class THeldFrame {
 public:
     THeldFrame() = default;
     // Takes decoded pixels (0xAARRGGBB, not premultiplied, row after row). A frame short of
-    // pixels shows transparent where it has none, never what lies beyond.
-    THeldFrame(int width, int height, std::vector<std::uint32_t>&& pixels);
+    // pixels shows transparent where it has none, never what lies beyond. Unless pack is false,
+    // the frame is packed at once when that is worth it.
+    THeldFrame(int width, int height, std::vector<std::uint32_t>&& pixels, bool pack = true);
+
+    // Packs a frame held plain, when that is worth it (see above).
+    void Pack();
 
     QSize Size() const { return size_; }
     bool Null() const { return size_.isEmpty(); }
@@ -38,7 +42,7 @@ public:
     static constexpr qsizetype kSmallestPacked = 16 * 1024;
 
 private:
-    void Pack(const std::uint32_t* premultiplied);
+    void PackFrom(const std::uint32_t* premultiplied);
     // Columns [left, left + count) of row y into out.
     void UnpackRow(int y, int left, int count, std::uint32_t* out) const;
 

@@ -14,12 +14,12 @@ constexpr int kShortestFrameDelayMs = 10;
 
 } // namespace
 
-TPaintedPicture PaintedPicture(TGraphic&& graphic) {
+TPaintedPicture PaintedPicture(TGraphic&& graphic, bool pack) {
     TPaintedPicture picture;
     for (std::size_t i = 0; i < graphic.FrameCount(); ++i) {
         picture.delaysMs.push_back(graphic.Frame(i).delayMs);
         picture.frames.emplace_back(graphic.Width(), graphic.Height(),
-                                    std::move(graphic.Frame(i).pixels));
+                                    std::move(graphic.Frame(i).pixels), pack);
     }
     picture.loopCount = graphic.LoopCount();
     return picture;
@@ -91,6 +91,12 @@ QImage TImage::Bitmap() const {
 void TImage::FinishDrawing() {
     if (overlay_) {
         overlay_->Settle();
+    }
+}
+
+void TImage::PackFrames() {
+    for (THeldFrame& frame : frames_) {
+        frame.Pack();
     }
 }
 

@@ -26,7 +26,8 @@ struct TPaintedPicture {
     std::vector<int> delaysMs; // each frame's own delay; 0 when the file names none
     int loopCount = 0;         // how often the animation repeats; 0 for ever
 };
-TPaintedPicture PaintedPicture(TGraphic&& graphic);
+// Large frames are packed unless pack is false (see THeldFrame).
+TPaintedPicture PaintedPicture(TGraphic&& graphic, bool pack = true);
 
 class TImage : public QWidget {
 public:
@@ -68,6 +69,8 @@ public:
     // Drawing is done for now: the bitmap is held as the rows that show something until the
     // next Canvas() (see TDUIOverlay::Settle). Nothing without a bitmap.
     void FinishDrawing();
+    // Packs the frames held plain (see THeldFrame::Pack).
+    void PackFrames();
 
     // The animation frame on show, and whether the animation is running.
     std::size_t CurrentFrame() const { return frame_; }

@@ -59,12 +59,19 @@ TEST(HeldFrame, KeepsEveryPixelPackedOrPlain) {
             }
         }
         const QImage expected = Premultiplied(pixels, c.width, c.height);
-        THeldFrame frame(c.width, c.height, std::move(pixels));
-        EXPECT_EQ(frame.Packed(), c.packed);
-        if (c.packed) {
-            EXPECT_LT(frame.HeldBytes(), static_cast<std::size_t>(expected.sizeInBytes()) / 4);
+        // Packed as it is made, or held plain first and packed later.
+        THeldFrame frame(c.width, c.height, std::vector<std::uint32_t>(pixels));
+        THeldFrame later(c.width, c.height, std::move(pixels), false);
+        EXPECT_FALSE(later.Packed());
+        EXPECT_EQ(later.Image(), expected);
+        later.Pack();
+        for (const THeldFrame* held : {&frame, &later}) {
+            EXPECT_EQ(held->Packed(), c.packed);
+            if (c.packed) {
+                EXPECT_LT(held->HeldBytes(), static_cast<std::size_t>(expected.sizeInBytes()) / 4);
+            }
+            EXPECT_EQ(held->Image(), expected);
         }
-        EXPECT_EQ(frame.Image(), expected);
     }
     // Short of pixels: transparent where it has none.
     THeldFrame shortFrame(200, 100, std::vector<std::uint32_t>(200 * 99, 0xFF112233));
