@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <climits>
 #include <cstring>
+#include <cstdint>
 #include <memory>
 #ifdef __linux__
 #include <sys/mman.h>
@@ -11,26 +12,61 @@
 
 namespace {
 
-// A bitmap in one colour. A page-sized one is mapped with all its pages at once: a fresh
-// megabyte touched page by page takes a page fault for each, about twice as long, and the
-// page's first frame waits for it. Larger ones (no page is) are left to Qt, which refuses what
-// it cannot hold.
+#ifdef __linux__
+struct Mapping {
+    void* memory = MAP_FAILED;
+    std::size_t bytes = 0;
+};
+
+// Memory of its own for a bitmap of bytes. A page's bitmap is made afresh at each activation of
+// the page, and a fresh megabyte takes a page fault for each 4 KB the first time it is touched
+// (about 1 ms together on a virtual machine): from half a megabyte up to 2 MB, the bitmap asks
+// for one huge page, which takes one fault; where the system gives none, the kernel falls back
+// to small pages. Others are mapped with all their pages at once, up to 64 MB.
+Mapping MapBitmapMemory(std::size_t bytes) {
+    constexpr std::size_t kHugePage = std::size_t{2} << 20;
+    constexpr std::size_t kMappedAtOnceAtMost = std::size_t{64} << 20;
+    Mapping mapping;
+    if (bytes == 0 || bytes > kMappedAtOnceAtMost) {
+        return mapping;
+    }
+    if (bytes < kHugePage / 4 || bytes > kHugePage) {
+        mapping.memory = mmap(nullptr, bytes, PROT_READ | PROT_WRITE,
+                              MAP_PRIVATE | MAP_ANONYMOUS | MAP_POPULATE, -1, 0);
+        mapping.bytes = bytes;
+        return mapping;
+    }
+    // Twice the size, so that a whole huge page lies inside; the rest is given back.
+    void* wide =
+        mmap(nullptr, 2 * kHugePage, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (wide == MAP_FAILED) {
+        return mapping;
+    }
+    const auto start = reinterpret_cast<std::uintptr_t>(wide);
+    const std::uintptr_t aligned = (start + kHugePage - 1) & ~(kHugePage - 1);
+    if (aligned > start) {
+        munmap(wide, aligned - start);
+    }
+    const std::uintptr_t end = aligned + kHugePage;
+    if (start + 2 * kHugePage > end) {
+        munmap(reinterpret_cast<void*>(end), start + 2 * kHugePage - end);
+    }
+    mapping.memory = reinterpret_cast<void*>(aligned);
+    mapping.bytes = kHugePage;
+    madvise(mapping.memory, kHugePage, MADV_HUGEPAGE);
+    return mapping;
+}
+#endif
+
+// A bitmap in one colour, in memory of its own (above); one too large for that is left to Qt,
+// which refuses what it cannot hold.
 QImage FilledBitmap(QSize size, QRgb colour) {
 #ifdef __linux__
-    constexpr std::size_t kMappedAtOnceAtMost = std::size_t{64} << 20;
-    struct Mapping {
-        void* memory = MAP_FAILED;
-        std::size_t bytes = 0;
-    };
-    auto mapping = std::make_unique<Mapping>();
+    std::size_t bytes = 0;
     if (size.width() > 0 && size.height() > 0) {
-        mapping->bytes =
-            static_cast<std::size_t>(size.width()) * static_cast<std::size_t>(size.height()) * 4;
+        bytes = static_cast<std::size_t>(size.width()) * static_cast<std::size_t>(size.height()) * 4;
     }
-    if (mapping->bytes > 0 && mapping->bytes <= kMappedAtOnceAtMost) {
-        mapping->memory = mmap(nullptr, mapping->bytes, PROT_READ | PROT_WRITE,
-                               MAP_PRIVATE | MAP_ANONYMOUS | MAP_POPULATE, -1, 0);
-    }
+    auto mapping = std::make_unique<Mapping>(MapBitmapMemory(bytes));
     if (mapping->memory != MAP_FAILED) {
         uchar* bits = static_cast<uchar*>(mapping->memory);
         QImage bitmap(
