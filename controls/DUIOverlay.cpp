@@ -3,7 +3,6 @@
 #include <QPainter>
 #include <algorithm>
 #include <climits>
-#include <cstring>
 #include <cstdint>
 #include <memory>
 #ifdef __linux__
@@ -116,6 +115,27 @@ template <class Shown> void ForEachShownRun(const QImage& bitmap, QRgb key, Show
     }
 }
 
+// What a settled band holds where the bitmap has its key colour: nothing, fully transparent.
+constexpr QRgb kSeeThrough = 0;
+
+// The rows of bitmap within rows, premultiplied, the key colour made see-through. Drawn pixels
+// are opaque, so none of them is kSeeThrough.
+QImage SeeThroughBand(const QImage& bitmap, QRgb key, const QRect& rows) {
+    QImage band(rows.size(), QImage::Format_ARGB32_Premultiplied);
+    if (band.isNull()) {
+        return band;
+    }
+    for (int row = 0; row < rows.height(); ++row) {
+        const auto* from =
+            reinterpret_cast<const QRgb*>(bitmap.constScanLine(rows.top() + row)) + rows.left();
+        auto* to = reinterpret_cast<QRgb*>(band.scanLine(row));
+        for (int x = 0; x < rows.width(); ++x) {
+            to[x] = (from[x] | 0xFF000000u) == key ? kSeeThrough : (from[x] | 0xFF000000u);
+        }
+    }
+    return band;
+}
+
 // One rectangle for each run, as QRegion::setRects wants them: sorted by row, then by column,
 // and never overlapping. Drawn items are mostly text on white, so the runs are few and short.
 QRegion RegionOf(const std::vector<QRect>& runs) {
@@ -167,10 +187,15 @@ QImage TDUIOverlay::Bitmap() const {
     }
     QImage bitmap = FilledBitmap(size_, key_);
     for (const Band& band : bands_) {
-        const auto bytes = static_cast<std::size_t>(band.pixels.width()) * 4;
+        const int width = band.pixels.width();
         for (int row = 0; row < band.pixels.height(); ++row) {
-            std::memcpy(bitmap.scanLine(band.at.y() + row) + band.at.x() * 4,
-                        band.pixels.constScanLine(row), bytes);
+            const auto* from = reinterpret_cast<const QRgb*>(band.pixels.constScanLine(row));
+            auto* to = reinterpret_cast<QRgb*>(bitmap.scanLine(band.at.y() + row)) + band.at.x();
+            for (int x = 0; x < width; ++x) {
+                if (from[x] != kSeeThrough) {
+                    to[x] = from[x];
+                }
+            }
         }
     }
     return bitmap;
@@ -181,15 +206,13 @@ void TDUIOverlay::Settle() {
         return;
     }
     const QRgb key = KeyOf(bitmap_);
-    std::vector<QRect> runs;
     std::vector<Band> bands;
     int top = -1; // of the band being gathered; -1 when none is
     int left = INT_MAX;
     int right = 0;
     const auto closeBand = [&](int bottom) {
         if (top >= 0) {
-            const QRect rows(left, top, right - left, bottom - top);
-            bands.push_back({rows.topLeft(), bitmap_.copy(rows)});
+            bands.push_back({QPoint(left, top), SeeThroughBand(bitmap_, key, QRect(left, top, right - left, bottom - top))});
         }
         top = -1;
         left = INT_MAX;
@@ -206,10 +229,10 @@ void TDUIOverlay::Settle() {
         left = std::min(left, begin);
         right = std::max(right, end);
         lastRow = y;
-        runs.emplace_back(begin, y, end - begin, 1);
     });
     closeBand(lastRow + 1);
-    shown_ = RegionOf(runs);
+    shown_ = QRegion();
+    shownKey_ = 0;
     size_ = bitmap_.size();
     key_ = key;
     bands_ = std::move(bands);
@@ -218,10 +241,8 @@ void TDUIOverlay::Settle() {
 }
 
 QRegion TDUIOverlay::ShownRegion() const {
-    if (settled_) {
-        return shown_;
-    }
-    return bitmap_.isNull() ? QRegion() : ComputeShownRegion(bitmap_);
+    const QImage bitmap = Bitmap();
+    return bitmap.isNull() ? QRegion() : ComputeShownRegion(bitmap);
 }
 
 const QRegion& TDUIOverlay::CachedShownRegion() {
@@ -250,13 +271,15 @@ void TDUIOverlay::Paint(QPainter& painter, QPoint origin, bool transparent) {
     if (Size().isEmpty()) {
         return;
     }
-    if (transparent) {
-        painter.setClipRegion(CachedShownRegion().translated(origin));
-    }
     if (!settled_) {
+        if (transparent) {
+            painter.setClipRegion(CachedShownRegion().translated(origin));
+        }
         painter.drawImage(origin, bitmap_);
         return;
     }
+    // The bands let through what they do not show: no clipping to a region of many small
+    // rectangles, which Qt blends span by span.
     if (!transparent) {
         painter.fillRect(QRect(origin, size_), QColor(key_));
     }

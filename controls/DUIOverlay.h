@@ -55,7 +55,8 @@ public:
     void Paint(QPainter& painter, QPoint origin, bool transparent);
 
 private:
-    // A run of rows that show something, from the leftmost to the rightmost pixel shown in them.
+    // A run of rows that show something, from the leftmost to the rightmost pixel shown in them,
+    // premultiplied, with the pixels of the key colour fully transparent.
     struct Band {
         QPoint at;
         QImage pixels;
@@ -66,7 +67,7 @@ private:
     QImage bitmap_; // null while settled
     std::unique_ptr<TCanvas> canvas_;
     QRegion shown_;        // what the bitmap shows, for the bitmap with key shownKey_
-    qint64 shownKey_ = 0;  // or, while settled, for the bands
+    qint64 shownKey_ = 0;
     bool settled_ = false; // then the size, key colour and bands below stand for the bitmap
     QSize size_;
     QRgb key_ = 0;
