@@ -128,11 +128,16 @@ void ReleaseFreeHeap() {
 #endif
 }
 
+// The configuration entry naming a window control's picture.
+std::string PictureEntry(const QObject* control) {
+    return kWelcomePicturePrefix + control->objectName().toStdString();
+}
+
 // True when the picture was decoded here rather than taken from prefetched.
 bool LoadPicture(FirstErrorReport& steps, TImage* picture, TPicturePrefetch* prefetched = nullptr) {
     bool decodedHere = false;
     steps.Step([picture, prefetched, &decodedHere] {
-        const std::string path = kWelcomePicturePrefix + picture->objectName().toStdString();
+        const std::string path = PictureEntry(picture);
         if (auto ready = prefetched ? prefetched->Take(path) : std::nullopt) {
             picture->SetPicture(std::move(*ready));
             return;
@@ -149,11 +154,19 @@ bool LoadPicture(FirstErrorReport& steps, TImage* picture, TPicturePrefetch* pre
 
 // Only what the welcome page shows; the other pages' pictures follow the first frame.
 void TOEM_FORM::LoadPictures(FirstErrorReport& steps) {
+    for (TImage* picture : WelcomePictures()) {
+        LoadPicture(steps, picture, settings_.Prefetched);
+    }
+}
+
+std::vector<TImage*> TOEM_FORM::WelcomePictures() const {
+    std::vector<TImage*> pictures;
     for (const char* name : kWelcomePictures) {
         if (auto* picture = findChild<TImage*>(QString::fromLatin1(name))) {
-            LoadPicture(steps, picture, settings_.Prefetched);
+            pictures.push_back(picture);
         }
     }
+    return pictures;
 }
 
 std::vector<TImage*> TOEM_FORM::LaterPictures() const {
@@ -167,7 +180,7 @@ void TOEM_FORM::PrefetchLaterPictures() {
     }
     std::vector<std::string> pictures;
     for (const TImage* picture : LaterPictures()) {
-        pictures.push_back(kWelcomePicturePrefix + picture->objectName().toStdString());
+        pictures.push_back(PictureEntry(picture));
     }
     laterPrefetch_ =
         std::make_unique<TPicturePrefetch>(std::move(pictures), TReportPage::RowIconEntries());
@@ -193,7 +206,7 @@ void TOEM_FORM::LoadLaterPictures() {
 void TOEM_FORM::LoadImageButtons(FirstErrorReport& steps) {
     for (TPNGButton* button : {OEM_FORM_TAB_0_TTS_0_BTN_0, OEM_FORM_TAB_0_TTS_0_BTN_1}) {
         steps.Step([this, button] {
-            const std::string path = kWelcomePicturePrefix + button->objectName().toStdString();
+            const std::string path = PictureEntry(button);
             if (auto ready = settings_.Prefetched ? settings_.Prefetched->TakeGraphic(path)
                                                   : std::nullopt) {
                 button->SetImageNorm(*ready);
@@ -290,23 +303,23 @@ void TOEM_FORM::BringToFront(const platform::ActivationRequest& request) {
     activateWindow();
 }
 
+// The welcome page's pictures come in plain, so as not to hold the first frame up: now they are
+// packed, the start-up's leftovers go back to the system, and the other pages' pictures are
+// decoded beside the idle window.
+void TOEM_FORM::AfterFirstFrame() {
+    for (TImage* picture : WelcomePictures()) {
+        picture->PackFrames();
+    }
+    ReleaseFreeHeap();
+    PrefetchLaterPictures();
+}
+
 bool TOEM_FORM::event(QEvent* event) {
     const bool handled = QWidget::event(event);
-    // The first paint: once it has reached the screen (the loop's next turn), start-up is over
-    // and what the other pages need is decoded beside the idle window.
+    // The first paint: once it has reached the screen (the loop's next turn), start-up is over.
     if (event->type() == QEvent::Paint && !firstPainted_) {
         firstPainted_ = true;
-        QTimer::singleShot(0, this, [this] {
-            Guarded([this] {
-                for (const char* name : kWelcomePictures) {
-                    if (auto* picture = findChild<TImage*>(QString::fromLatin1(name))) {
-                        picture->PackFrames();
-                    }
-                }
-            });
-            ReleaseFreeHeap();
-            Guarded([this] { PrefetchLaterPictures(); });
-        });
+        QTimer::singleShot(0, this, [this] { Guarded([this] { AfterFirstFrame(); }); });
     }
     return handled;
 }

@@ -196,6 +196,8 @@ private:
     void WriteVersionLabel(FirstErrorReport& steps);
     void BindEngine();
     void PrefetchLaterPictures();
+    void AfterFirstFrame();
+    std::vector<TImage*> WelcomePictures() const;
     std::vector<TImage*> LaterPictures() const;
 
     // Pages (uMainPages.cpp).
